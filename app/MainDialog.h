@@ -1,0 +1,52 @@
+#pragma once
+#include <windows.h>
+
+#include "app/DetectionList.h"
+#include "app/WindowObject.h"
+#include "ui/LinkLabel.h"
+
+// The main window: Scan, Clean and About buttons, the status box and four link labels.
+// Owns the DetectionList for the whole run. Scan runs on a worker thread (ScanWorker); Clean
+// and the upload run on the UI thread. The button rules keep the two threads off the list at
+// the same time.
+class MainDialog : public WindowObject {
+public:
+    MainDialog() = default;
+
+    // Shows the dialog modally; returns DialogBoxParamA's result.
+    INT_PTR Run(HWND owner);
+
+    // Replaces the whole status box text with StatusBanner followed by message. Callable from
+    // the UI thread and from the scan thread.
+    void UpdateStatus(const char* message);
+
+    DetectionList& Detections() { return detections_; }
+
+    // True from the moment Scan starts a worker until the worker has finished with this object.
+    bool IsScanRunning() const { return scanRunning_ != 0; }
+    // The scan worker's last touch of this object.
+    void OnScanWorkerExit() { InterlockedExchange(&scanRunning_, 0); }
+
+    // Clean: deletes or schedules for deletion every listed file, reports, offers the upload.
+    INT_PTR RemoveDetections();
+
+private:
+    INT_PTR DialogMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnWindowGone() override;
+    BOOL OnInitDialog();
+    INT_PTR OnCommand(WPARAM wParam);
+    void OnScan();
+    void SetIcons();
+    void AttachLinkLabels();
+
+    // Declared before the labels so that the labels are torn down first.
+    DetectionList detections_;
+    HWND statusBox_ = nullptr;
+    HICON bigIcon_ = nullptr;
+    HICON smallIcon_ = nullptr;
+    volatile LONG scanRunning_ = 0;
+    LinkLabel forumLink_;
+    LinkLabel suiteDownloadLink_;
+    LinkLabel websiteLink_;
+    LinkLabel antivirusLink_;
+};

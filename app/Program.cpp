@@ -1,0 +1,33 @@
+#include "app/Program.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/MainDialog.h"
+#include "app/ModuleState.h"
+
+int RunProgram(HINSTANCE instance) {
+    CoInitialize(nullptr);
+    DefWindowProcA(nullptr, 0, 0, 0);
+
+    INITCOMMONCONTROLSEX controls;
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_BAR_CLASSES | ICC_COOL_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    ModuleState::Initialize(instance);
+    INT_PTR result;
+    {
+        MainDialog dialog;
+        result = dialog.Run(GetActiveWindow());
+        if (dialog.IsScanRunning()) {
+            // The window was closed during a scan. The worker still uses the dialog and its
+            // list, so nothing may be torn down under it: end the process, and the worker with
+            // it, right here.
+            ExitProcess(static_cast<UINT>(result));
+        }
+    }
+    ModuleState::Shutdown();
+    CoUninitialize();
+    return static_cast<int>(result);
+}

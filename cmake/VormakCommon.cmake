@@ -1,0 +1,28 @@
+# Compiler settings shared by every target of both builds.
+set(VORMAK_WARNINGS -Wall -Wextra)
+
+if(WIN32)
+  # Narrow string literals are stored as code page 936 bytes, as the ANSI functions expect them.
+  add_compile_options(${VORMAK_WARNINGS} -finput-charset=UTF-8 -fexec-charset=CP936)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0600 WINVER=0x0600 STRICT)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+else()
+  add_compile_options(${VORMAK_WARNINGS})
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    add_compile_options(-finput-charset=UTF-8 -fexec-charset=CP936)
+  endif()
+  if(VORMAK_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+  if(VORMAK_FUZZ)
+    # Coverage for the libraries the fuzz targets link; the targets add -fsanitize=fuzzer.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  endif()
+endif()
+
+# A GUI program: no console window, WinMain entry.
+function(vormak_gui_executable target)
+  target_link_options(${target} PRIVATE -mwindows)
+endfunction()

@@ -1,0 +1,4 @@
+#include <windows.h>
+
+// Placeholder upload library.
+extern "C" __declspec(dllexport) int TarnUpVersion() { return 1; }

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The whole test suite on a fresh Debian 12 machine: installs what is missing, builds the host
+# tree (portable logic under ASan+UBSan, fuzz smoke runs) and the Windows tree (program, Win32
+# unit tests, end-to-end tests under Wine and Xvfb), and runs CTest in both.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=$(nproc)
+
+bash scripts/bootstrap.sh
+
+echo "== host build =="
+cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVORMAK_FUZZ=ON >/dev/null
+cmake --build build/host -j "$jobs"
+
+echo "== windows build =="
+cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
+cmake --build build/win -j "$jobs"
+
+echo "== host tests =="
+host_status=0
+(cd build/host && ctest --output-on-failure -j "$jobs") || host_status=$?
+
+echo "== windows tests (Wine) =="
+win_status=0
+xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/run-wine-tests.sh build/win || win_status=$?
+
+if [ $host_status -ne 0 ] || [ $win_status -ne 0 ]; then
+  echo "test suite FAILED (host $host_status, windows $win_status)"
+  exit 1
+fi
+echo "test suite passed"

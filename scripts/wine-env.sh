@@ -1,0 +1,33 @@
+# Sourced by the scripts that run Windows programs. Sets up the environment for a private Wine
+# prefix and offers functions to create and end it.
+#   VORMAK_PREFIX  the prefix directory (default: a fresh one under /tmp)
+
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko prompts; a crashing program exits at once instead of waiting in winedbg.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+# Code page 936: the program's ANSI functions and file names need it.
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+
+wine_prefix_create() {
+  export WINEPREFIX=${VORMAK_PREFIX:-$(mktemp -d /tmp/vormak-prefix.XXXXXX)}
+  mkdir -p "$WINEPREFIX"
+  # Start the server first, so that Wine's background processes never inherit a test's pipes.
+  timeout 60 wineserver -p
+  timeout 300 wine wineboot -i </dev/null >/dev/null 2>&1
+  # Without a window manager every hide waits two seconds unless windows are unmanaged.
+  timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    </dev/null >/dev/null 2>&1
+}
+
+wine_prefix_end() {
+  [ -n "${WINEPREFIX:-}" ] || return 0
+  timeout 30 wineserver -k 2>/dev/null || true
+  timeout 30 wineserver -w 2>/dev/null || true
+  if [ -z "${VORMAK_KEEP_PREFIX:-}" ] && [ "${WINEPREFIX#/tmp/vormak-prefix.}" != "$WINEPREFIX" ]; then
+    rm -rf "$WINEPREFIX"
+  fi
+}
+
+# Windows form of a Unix path (Wine maps / to drive Z:).
+wine_path() { printf 'Z:%s' "$(realpath "$1" | tr / '\\')"; }
