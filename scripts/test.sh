@@ -19,16 +19,26 @@ cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
 cmake --build build/win -j "$jobs"
 
+mkdir -p build/logs
 echo "== host tests =="
 host_status=0
-(cd build/host && ctest --output-on-failure -j "$jobs") || host_status=$?
+(cd build/host && ctest --output-on-failure -j "$jobs") 2>&1 | tee build/logs/host-ctest.log \
+  || host_status=$?
 
 echo "== windows tests (Wine) =="
 win_status=0
-xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/run-wine-tests.sh build/win || win_status=$?
+xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/run-wine-tests.sh build/win 2>&1 \
+  | tee build/logs/win-ctest.log || win_status=$?
 
-if [ $host_status -ne 0 ] || [ $win_status -ne 0 ]; then
-  echo "test suite FAILED (host $host_status, windows $win_status)"
+# One closing line for both trees, from CTest's own summaries.
+summary() { grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1; }
+read -r host_failed host_total < <(summary build/logs/host-ctest.log | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/') || true
+read -r win_failed win_total < <(summary build/logs/win-ctest.log | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/') || true
+failed=$(( ${host_failed:-1} + ${win_failed:-1} ))
+total=$(( ${host_total:-0} + ${win_total:-0} ))
+if [ $host_status -ne 0 ] || [ $win_status -ne 0 ] || [ $failed -ne 0 ]; then
+  echo "test suite FAILED (host exit $host_status, windows exit $win_status)"
+  echo "Total: $(( total - failed )) passed, $failed failed"
   exit 1
 fi
-echo "test suite passed"
+echo "Total: $total passed, 0 failed"

@@ -81,6 +81,14 @@ TEST_F(MainWindowTest, CommandWithNotificationCodeIsIgnored) {
     EXPECT_TRUE(app.IsEnabled(kScan));
 }
 
+TEST_F(MainWindowTest, ScanOfACleanMachineReportsNothingFound) {
+    app.Click(kScan);
+    EXPECT_TRUE(app.WaitForStatusEquals(StatusBanner() + "没有在你的机器上此木马!", 120000))
+        << app.StatusText();
+    EXPECT_TRUE(app.WaitForEnabled(kScan, true, 5000));
+    EXPECT_FALSE(app.IsEnabled(kClean));
+}
+
 TEST_F(MainWindowTest, WindowCloseEndsProcessWithExitCodeZero) {
     DWORD code = 1;
     ASSERT_TRUE(app.CloseAndWait(&code));
