@@ -2,7 +2,9 @@
 
 #include "res/resource.h"
 
-void AboutDialog::Show() { RunModal(IDD_ABOUT, GetActiveWindow()); }
+void AboutDialog::Show() {
+    RunModal(IDD_ABOUT, GetActiveWindow());
+}
 
 INT_PTR AboutDialog::DialogMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {

@@ -3,9 +3,9 @@
 
 // The About box: the program icon, title and publisher notice, closed by OK or Esc.
 class AboutDialog : public WindowObject {
-public:
+  public:
     void Show();
 
-private:
+  private:
     INT_PTR DialogMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };

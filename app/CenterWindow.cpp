@@ -18,23 +18,28 @@ PlacementRect FromRect(const RECT& rect) {
 void CenterWindow(HWND window, HWND reference) {
     const LONG style = GetWindowLongA(window, GWL_STYLE);
     const bool isChild = (style & WS_CHILD) != 0;
-    if (reference == nullptr) reference = isChild ? GetParent(window) : GetWindow(window, GW_OWNER);
+    if (reference == nullptr)
+        reference = isChild ? GetParent(window) : GetWindow(window, GW_OWNER);
 
     RECT windowRect;
-    if (!GetWindowRect(window, &windowRect)) return;
+    if (!GetWindowRect(window, &windowRect))
+        return;
 
     RECT areaRect;
     RECT referenceRect;
     if (isChild) {
         HWND parent = GetParent(window);
-        if (parent == nullptr || !GetClientRect(parent, &areaRect)) return;
-        if (reference == nullptr || !GetClientRect(reference, &referenceRect)) return;
+        if (parent == nullptr || !GetClientRect(parent, &areaRect))
+            return;
+        if (reference == nullptr || !GetClientRect(reference, &referenceRect))
+            return;
         MapWindowPoints(reference, parent, reinterpret_cast<POINT*>(&referenceRect), 2);
     } else {
         if (reference != nullptr && (!IsWindowVisible(reference) || IsIconic(reference))) {
             reference = nullptr;
         }
-        if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &areaRect, 0)) return;
+        if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &areaRect, 0))
+            return;
         if (reference == nullptr || !GetWindowRect(reference, &referenceRect)) {
             referenceRect = areaRect;
         }

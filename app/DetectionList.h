@@ -6,7 +6,7 @@
 // The files a scan found, in the order found. A path equal to one already listed (compared
 // case-insensitively, double-byte aware) is not added again.
 class DetectionList {
-public:
+  public:
     // Returns true when the path is listed afterwards (added now or already present); false when
     // it could not be stored.
     bool Add(const char* path);
@@ -17,6 +17,6 @@ public:
     bool IsEmpty() const { return paths_.empty(); }
     const char* At(std::size_t index) const { return paths_[index].c_str(); }
 
-private:
+  private:
     std::vector<std::string> paths_;
 };

@@ -22,7 +22,9 @@ const char kSuiteDownloadAddress[] = "http://dl.tarn.example/setup.exe";
 
 }  // namespace
 
-INT_PTR MainDialog::Run(HWND owner) { return RunModal(IDD_MAIN, owner); }
+INT_PTR MainDialog::Run(HWND owner) {
+    return RunModal(IDD_MAIN, owner);
+}
 
 void MainDialog::UpdateStatus(const char* message) {
     try {
@@ -61,16 +63,19 @@ void MainDialog::SetIcons() {
     bigIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PROGRAM), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXICON),
                                              GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    if (bigIcon_ != nullptr) SendMessageA(Window(), WM_SETICON, ICON_BIG, (LPARAM)bigIcon_);
-    smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PROGRAM),
-                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+    if (bigIcon_ != nullptr)
+        SendMessageA(Window(), WM_SETICON, ICON_BIG, (LPARAM)bigIcon_);
+    smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PROGRAM), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
                                                GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    if (smallIcon_ != nullptr) SendMessageA(Window(), WM_SETICON, ICON_SMALL, (LPARAM)smallIcon_);
+    if (smallIcon_ != nullptr)
+        SendMessageA(Window(), WM_SETICON, ICON_SMALL, (LPARAM)smallIcon_);
 }
 
 void MainDialog::AttachLinkLabels() {
     HWND dialog = Window();
-    if (forumLink_.Attach(GetDlgItem(dialog, IDC_LINK_FORUM))) forumLink_.Initialize();
+    if (forumLink_.Attach(GetDlgItem(dialog, IDC_LINK_FORUM)))
+        forumLink_.Initialize();
     forumLink_.SetTarget(kForumAddress);
     websiteLink_.AttachAndInitialize(GetDlgItem(dialog, IDC_LINK_WEBSITE));
     websiteLink_.SetTarget(kWebsiteAddress);
@@ -82,7 +87,8 @@ void MainDialog::AttachLinkLabels() {
 
 INT_PTR MainDialog::OnCommand(WPARAM wParam) {
     // Only plain commands (menu, accelerator or button click) are acted on.
-    if (HIWORD(wParam) != 0) return FALSE;
+    if (HIWORD(wParam) != 0)
+        return FALSE;
     switch (LOWORD(wParam)) {
         case IDC_SCAN:
             OnScan();
@@ -103,7 +109,8 @@ INT_PTR MainDialog::OnCommand(WPARAM wParam) {
 void MainDialog::OnScan() {
     HWND scan = GetDlgItem(Window(), IDC_SCAN);
     EnableWindow(GetDlgItem(Window(), IDC_CLEAN), FALSE);
-    if (!IsWindowEnabled(scan)) return;
+    if (!IsWindowEnabled(scan))
+        return;
     EnableWindow(scan, FALSE);
     detections_.Clear();
     InterlockedExchange(&scanRunning_, 1);
@@ -116,8 +123,10 @@ void MainDialog::OnScan() {
 
 void MainDialog::OnWindowGone() {
     statusBox_ = nullptr;
-    if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
-    if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
+    if (bigIcon_ != nullptr)
+        DestroyIcon(bigIcon_);
+    if (smallIcon_ != nullptr)
+        DestroyIcon(smallIcon_);
     bigIcon_ = nullptr;
     smallIcon_ = nullptr;
 }

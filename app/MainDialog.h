@@ -10,7 +10,7 @@
 // and the upload run on the UI thread. The button rules keep the two threads off the list at
 // the same time.
 class MainDialog : public WindowObject {
-public:
+  public:
     MainDialog() = default;
 
     // Shows the dialog modally; returns DialogBoxParamA's result.
@@ -30,7 +30,7 @@ public:
     // Clean: deletes or schedules for deletion every listed file, reports, offers the upload.
     INT_PTR RemoveDetections();
 
-private:
+  private:
     INT_PTR DialogMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnWindowGone() override;
     BOOL OnInitDialog();

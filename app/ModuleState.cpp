@@ -31,19 +31,25 @@ void ModuleState::Initialize(HINSTANCE instance) {
 
 void ModuleState::Shutdown() {
     State& state = TheState();
-    if (!state.initialized) return;
+    if (!state.initialized)
+        return;
     state.pendingByThread.clear();
     DeleteCriticalSection(&state.lock);
     state.initialized = false;
 }
 
-HINSTANCE ModuleState::Instance() { return TheState().instance; }
+HINSTANCE ModuleState::Instance() {
+    return TheState().instance;
+}
 
-DWORD ModuleState::UiThreadId() { return TheState().uiThreadId; }
+DWORD ModuleState::UiThreadId() {
+    return TheState().uiThreadId;
+}
 
 void ModuleState::RegisterPendingObject(WindowObject* object) {
     State& state = TheState();
-    if (!state.initialized) return;
+    if (!state.initialized)
+        return;
     EnterCriticalSection(&state.lock);
     state.pendingByThread[GetCurrentThreadId()] = object;
     LeaveCriticalSection(&state.lock);
@@ -51,7 +57,8 @@ void ModuleState::RegisterPendingObject(WindowObject* object) {
 
 WindowObject* ModuleState::TakePendingObject() {
     State& state = TheState();
-    if (!state.initialized) return nullptr;
+    if (!state.initialized)
+        return nullptr;
     WindowObject* object = nullptr;
     EnterCriticalSection(&state.lock);
     auto it = state.pendingByThread.find(GetCurrentThreadId());

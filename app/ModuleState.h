@@ -8,7 +8,7 @@ class WindowObject;
 // creating thread's id just before the window is created; the window's first message then binds
 // it (see WindowObject).
 class ModuleState {
-public:
+  public:
     static void Initialize(HINSTANCE instance);
     static void Shutdown();
 

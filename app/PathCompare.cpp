@@ -26,10 +26,12 @@ int CompareCp936NoCase(const char* a, const char* b) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(a);
     const unsigned char* q = reinterpret_cast<const unsigned char*>(b);
     for (;;) {
-        if (*p == 0 || *q == 0) return int(*p != 0) - int(*q != 0);
+        if (*p == 0 || *q == 0)
+            return int(*p != 0) - int(*q != 0);
         unsigned x = NextCharacter(p);
         unsigned y = NextCharacter(q);
-        if (x != y) return x < y ? -1 : 1;
+        if (x != y)
+            return x < y ? -1 : 1;
     }
 }
 

@@ -9,4 +9,6 @@ int ComparePathsNoCase(const char* a, const char* b);
 int CompareCp936NoCase(const char* a, const char* b);
 
 // True when byte is a lead byte of a double-byte character in code page 936.
-inline bool IsCp936LeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+inline bool IsCp936LeadByte(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}

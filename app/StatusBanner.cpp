@@ -9,6 +9,7 @@ const std::string& StatusBanner() {
 
 std::string ComposeStatusText(const char* message) {
     std::string text = StatusBanner();
-    if (message != nullptr) text += message;
+    if (message != nullptr)
+        text += message;
     return text;
 }

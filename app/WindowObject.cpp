@@ -16,7 +16,8 @@ void WindowObject::Bind(HWND window) {
 }
 
 void WindowObject::Unbind() {
-    if (window_ != nullptr) RemovePropA(window_, kObjectProperty);
+    if (window_ != nullptr)
+        RemovePropA(window_, kObjectProperty);
     window_ = nullptr;
 }
 
@@ -29,14 +30,17 @@ INT_PTR WindowObject::RunModal(UINT templateId, HWND owner) {
     return result;
 }
 
-INT_PTR WindowObject::DialogMessage(UINT, WPARAM, LPARAM) { return FALSE; }
+INT_PTR WindowObject::DialogMessage(UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
 
 INT_PTR CALLBACK WindowObject::StaticDialogProc(HWND window, UINT message, WPARAM wParam,
                                                 LPARAM lParam) {
     WindowObject* object = FromWindow(window);
     if (object == nullptr) {
         object = ModuleState::TakePendingObject();
-        if (object == nullptr) return FALSE;
+        if (object == nullptr)
+            return FALSE;
         object->Bind(window);
     }
     INT_PTR result = object->DialogMessage(message, wParam, lParam);
@@ -48,7 +52,8 @@ INT_PTR CALLBACK WindowObject::StaticDialogProc(HWND window, UINT message, WPARA
 }
 
 bool WindowObject::Subclass(HWND control) {
-    if (control == nullptr || window_ != nullptr) return false;
+    if (control == nullptr || window_ != nullptr)
+        return false;
     Bind(control);
     SetLastError(0);
     LONG_PTR previous =
@@ -61,7 +66,9 @@ bool WindowObject::Subclass(HWND control) {
     return true;
 }
 
-bool WindowObject::ControlMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+bool WindowObject::ControlMessage(UINT, WPARAM, LPARAM, LRESULT&) {
+    return false;
+}
 
 LRESULT WindowObject::CallPreviousProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return CallWindowProcA(previousProc_, window_, message, wParam, lParam);
@@ -70,7 +77,8 @@ LRESULT WindowObject::CallPreviousProc(UINT message, WPARAM wParam, LPARAM lPara
 LRESULT CALLBACK WindowObject::StaticControlProc(HWND window, UINT message, WPARAM wParam,
                                                  LPARAM lParam) {
     WindowObject* object = FromWindow(window);
-    if (object == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+    if (object == nullptr)
+        return DefWindowProcA(window, message, wParam, lParam);
 
     if (message == WM_NCDESTROY) {
         // Put the previous procedure back before it sees the final message, then forget the window.
@@ -82,6 +90,7 @@ LRESULT CALLBACK WindowObject::StaticControlProc(HWND window, UINT message, WPAR
         return CallWindowProcA(previous, window, message, wParam, lParam);
     }
     LRESULT result = 0;
-    if (object->ControlMessage(message, wParam, lParam, result)) return result;
+    if (object->ControlMessage(message, wParam, lParam, result))
+        return result;
     return object->CallPreviousProc(message, wParam, lParam);
 }

@@ -6,7 +6,7 @@
 // bound to it on the dialog's first message. Existing controls are bound at once by Subclass.
 // Either way the binding is undone on WM_NCDESTROY and the object forgets the window.
 class WindowObject {
-public:
+  public:
     WindowObject() = default;
     WindowObject(const WindowObject&) = delete;
     WindowObject& operator=(const WindowObject&) = delete;
@@ -14,7 +14,7 @@ public:
 
     HWND Window() const { return window_; }
 
-protected:
+  protected:
     // Dialogs: runs a modal dialog from a template; returns DialogBoxParamA's result.
     INT_PTR RunModal(UINT templateId, HWND owner);
     // A dialog procedure in all but name: returns FALSE for messages left to the default handling.
@@ -30,7 +30,7 @@ protected:
     // Called once the window has gone (after WM_NCDESTROY); the object is unbound by then.
     virtual void OnWindowGone() {}
 
-private:
+  private:
     static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam);
     static LRESULT CALLBACK StaticControlProc(HWND window, UINT message, WPARAM wParam,

@@ -3,12 +3,17 @@
 #include <cstring>
 #include <new>
 
-LinkLabel::~LinkLabel() { delete[] target_; }
+LinkLabel::~LinkLabel() {
+    delete[] target_;
+}
 
-bool LinkLabel::Attach(HWND) { return false; }
+bool LinkLabel::Attach(HWND) {
+    return false;
+}
 
 bool LinkLabel::AttachAndInitialize(HWND control) {
-    if (!Attach(control)) return false;
+    if (!Attach(control))
+        return false;
     Initialize();
     return true;
 }
@@ -18,10 +23,12 @@ void LinkLabel::Initialize() {}
 bool LinkLabel::SetTarget(const char* text) {
     delete[] target_;
     target_ = nullptr;
-    if (text == nullptr) return false;
+    if (text == nullptr)
+        return false;
     const size_t size = std::strlen(text) + 1;
     target_ = new (std::nothrow) char[size];
-    if (target_ == nullptr) return false;
+    if (target_ == nullptr)
+        return false;
     std::memcpy(target_, text, size);
     return true;
 }

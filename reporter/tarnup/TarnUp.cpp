@@ -1,4 +1,6 @@
 #include <windows.h>
 
 // Placeholder upload library.
-extern "C" __declspec(dllexport) int TarnUpVersion() { return 1; }
+extern "C" __declspec(dllexport) int TarnUpVersion() {
+    return 1;
+}

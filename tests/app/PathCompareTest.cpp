@@ -30,7 +30,11 @@ TEST_P(PathCompareTest, TrailByteIsNotFoldedAsALetter) {
 TEST_P(PathCompareTest, TrailByteBackslashIsPartOfTheCharacter) {
     auto compare = GetParam();
     // 0x95 0x5C is one character whose trail byte is the backslash value.
-    EXPECT_EQ(compare("\x95\x5C" "a", "\x95\x5C" "A"), 0);
+    EXPECT_EQ(compare("\x95\x5C"
+                      "a",
+                      "\x95\x5C"
+                      "A"),
+              0);
     EXPECT_NE(compare("\x95\x5C", "\x96\x5C"), 0);
 }
 

@@ -10,19 +10,19 @@
 namespace {
 
 class ModuleStateScope {
-public:
+  public:
     ModuleStateScope() { ModuleState::Initialize(GetModuleHandleA(nullptr)); }
     ~ModuleStateScope() { ModuleState::Shutdown(); }
 };
 
 // Counts what reaches it and consumes WM_GETDLGCODE, like a control that wants characters.
 class RecordingControl : public WindowObject {
-public:
+  public:
     bool Attach(HWND control) { return Subclass(control); }
     int consumed = 0;
     bool gone = false;
 
-private:
+  private:
     bool ControlMessage(UINT message, WPARAM, LPARAM, LRESULT& result) override {
         if (message == WM_GETDLGCODE) {
             ++consumed;
@@ -97,8 +97,8 @@ TEST(CenterWindow, WindowLargerThanWorkAreaGoesToItsLeftTop) {
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 50, 50, 100, 100, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(window, nullptr);
-    SetWindowPos(window, nullptr, 0, 0, area.right - area.left + 400,
-                 area.bottom - area.top + 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window, nullptr, 0, 0, area.right - area.left + 400, area.bottom - area.top + 300,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CenterWindow(window);
     RECT rect;
     GetWindowRect(window, &rect);
@@ -124,8 +124,8 @@ TEST(CenterWindow, HiddenOwnerIsIgnored) {
 }
 
 TEST(CenterWindow, ChildIsCentredInItsParent) {
-    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 100, 100, 400, 300, nullptr,
-                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 100, 100, 400, 300, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
     HWND child = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 100, 50, parent, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(child, nullptr);

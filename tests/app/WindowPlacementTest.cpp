@@ -35,8 +35,7 @@ TEST(CenteredPosition, ClampsToTheLeftAndTopEdges) {
 }
 
 TEST(CenteredPosition, ClampsToTheRightAndBottomEdges) {
-    PlacementPoint p =
-        CenteredPosition(200, 200, Rect(990, 790, 1000, 800), Rect(0, 0, 1000, 800));
+    PlacementPoint p = CenteredPosition(200, 200, Rect(990, 790, 1000, 800), Rect(0, 0, 1000, 800));
     EXPECT_EQ(p.x, 800);
     EXPECT_EQ(p.y, 600);
 }

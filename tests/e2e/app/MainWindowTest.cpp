@@ -11,7 +11,7 @@ const int kClean = 1002;
 const int kAbout = 1004;
 
 class MainWindowTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(app.Start()) << "main window did not appear"; }
     e2e::App app;
 };

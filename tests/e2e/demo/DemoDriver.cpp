@@ -12,7 +12,8 @@
 int main(int argc, char** argv) {
     bool seedOnly = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--seed-only") == 0) seedOnly = true;
+        if (std::strcmp(argv[i], "--seed-only") == 0)
+            seedOnly = true;
     }
     if (!e2e::ParseOptions(argc, argv)) {
         std::fprintf(stderr, "usage: %s --app=<vormak.exe> [--artifacts=<dir>] [--seed-only]\n",
@@ -23,7 +24,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "could not seed the demo files\n");
         return 1;
     }
-    if (seedOnly) return 0;
+    if (seedOnly)
+        return 0;
 
     e2e::App app;
     if (!app.Start()) {
@@ -32,11 +34,11 @@ int main(int argc, char** argv) {
     }
     e2e::SaveWindowScreenshot(app.MainWindow(), "1-start");
     app.Click(1001);
-    const bool finished = app.WaitForEnabled(1001, true, 120000) &&
-                          app.WaitForStatus([](const std::string& text) {
-                              return text.find("请确认后点击清除!") != std::string::npos ||
-                                     text.find("没有在你的机器上此木马!") != std::string::npos;
-                          });
+    const bool finished =
+        app.WaitForEnabled(1001, true, 120000) && app.WaitForStatus([](const std::string& text) {
+            return text.find("请确认后点击清除!") != std::string::npos ||
+                   text.find("没有在你的机器上此木马!") != std::string::npos;
+        });
     e2e::SaveWindowScreenshot(app.MainWindow(), "2-scan-result");
     std::printf("%s\n", finished ? "scan finished" : "scan did not finish in time");
     DWORD code = 1;
