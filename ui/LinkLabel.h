@@ -4,7 +4,7 @@
 // A static text control turned into a clickable link. Placeholder: until the link behaviour is
 // built the controls stay plain statics; only the target is kept.
 class LinkLabel : public WindowObject {
-public:
+  public:
     LinkLabel() = default;
     ~LinkLabel() override;
 
@@ -14,6 +14,6 @@ public:
     bool SetTarget(const char* text);
     const char* Target() const { return target_; }
 
-private:
+  private:
     char* target_ = nullptr;
 };
