@@ -25,14 +25,17 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD po
 
 // A running vormak.exe. Ends the process on destruction if it is still running.
 class App {
-public:
+  public:
     App() = default;
     App(const App&) = delete;
     App& operator=(const App&) = delete;
     ~App();
 
-    // Starts the program and waits until its main window is visible and idle.
-    bool Start(DWORD timeoutMs = 20000);
+    // Starts the program and waits until its main window is visible and idle. With beforeRun,
+    // the program starts suspended and beforeRun gets its main thread id before it runs (to
+    // hook that thread, for example).
+    bool Start(DWORD timeoutMs = 20000,
+               const std::function<void(DWORD threadId)>& beforeRun = nullptr);
 
     HWND MainWindow() const { return mainWindow_; }
     DWORD ProcessId() const { return processInfo_.dwProcessId; }
@@ -66,7 +69,7 @@ public:
     bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = 15000);
     void Kill();
 
-private:
+  private:
     PROCESS_INFORMATION processInfo_ = {};
     HWND mainWindow_ = nullptr;
 };
