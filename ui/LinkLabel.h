@@ -29,6 +29,9 @@ class LinkLabel : public WindowObject {
     bool OpenTarget();
 
     const char* Target() const { return target_; }
+    // The clickable area, in client coordinates.
+    const RECT& LinkRect() const { return linkRect_; }
+    bool Visited() const { return visited_; }
 
   private:
     bool ControlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
