@@ -1,9 +1,8 @@
 #include "ui/LinkGeometry.h"
 
 namespace {
-const uint32_t kCenterBit = 0x1;        // SS_CENTER
-const uint32_t kRightBit = 0x2;         // SS_RIGHT
-const uint32_t kStaticTypeMask = 0x1F;  // SS_TYPEMASK
+const uint32_t kCenterBit = 0x1;  // SS_CENTER
+const uint32_t kRightBit = 0x2;   // SS_RIGHT
 }  // namespace
 
 LinkAlignment LinkAlignmentFromStyle(uint32_t style) {
@@ -15,11 +14,10 @@ LinkAlignment LinkAlignmentFromStyle(uint32_t style) {
 }
 
 bool StaticStyleShowsPicture(uint32_t style) {
-    // Only the type field counts: SS_NOPREFIX and SS_REALSIZECONTROL share the low byte.
-    const uint32_t type = style & kStaticTypeMask;
-    // 3 SS_ICON .. 9 SS_WHITEFRAME; 13 SS_OWNERDRAW, 14 SS_BITMAP, 15 SS_ENHMETAFILE;
-    // 16..18 the etched lines and frame.
-    return (type >= 3 && type <= 9) || (type >= 13 && type <= 18);
+    // The low byte: 3 SS_ICON .. 9 SS_WHITEFRAME; 13 SS_OWNERDRAW, 14 SS_BITMAP,
+    // 15 SS_ENHMETAFILE.
+    const uint32_t type = style & 0xFF;
+    return (type >= 3 && type <= 9) || (type >= 13 && type <= 15);
 }
 
 long LinkRectShift(LinkAlignment alignment, long clientRight, long textRight) {

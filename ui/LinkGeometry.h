@@ -8,7 +8,7 @@ enum class LinkAlignment { Left, Center, Right };
 LinkAlignment LinkAlignmentFromStyle(uint32_t style);
 
 // True for the static types that show a picture or a frame rather than text (icon, bitmap,
-// enhanced metafile, owner-drawn, the filled and etched rectangles and frames): such a control
+// enhanced metafile, owner-drawn, the filled rectangles and frames): such a control
 // keeps painting itself and its whole client area is the link.
 bool StaticStyleShowsPicture(uint32_t style);
 

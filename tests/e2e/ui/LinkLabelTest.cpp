@@ -453,7 +453,7 @@ TEST_F(LinkLabelTest, LinksAreDrawnBlueAndUnderlined) {
 TEST_F(LinkLabelTest, TargetIsTheLabelTextUntilTheDialogSetsIt) {
     StartApp();
     // The tooltip is given the target each time it is set: first the label's own text at
-    // Initialize, then the address from the dialog, replacing the first tool.
+    // Initialize, then the address from the dialog.
     std::vector<int> order;
     for (LONG i = 0; i < RecordCount(); ++i) {
         const probe::Record& record = log_->records[i];
