@@ -1,19 +1,66 @@
 #pragma once
+#include <windows.h>
+
 #include "app/WindowObject.h"
 
-// A static text control turned into a clickable link. Placeholder: until the link behaviour is
-// built the controls stay plain statics; only the target is kept.
+// A static text control of a dialog turned into a clickable link. The object subclasses the
+// existing control: it draws the text underlined in the link colour (the visited colour once
+// the target has been opened), shows a hand pointer and a tooltip over the text, and opens the
+// target with the shell on a click or on Enter or Space while it has the focus. Picture and
+// frame statics keep their own painting; their whole client area is the link.
 class LinkLabel : public WindowObject {
   public:
     LinkLabel() = default;
     ~LinkLabel() override;
 
+    // Subclasses the control; false, with the object left unbound, when that fails.
     bool Attach(HWND control);
+    // Attach, then Initialize when the attach succeeded.
     bool AttachAndInitialize(HWND control);
+    // One-time set-up after a successful attach: cursor, fonts, tooltip, label text, link
+    // rectangle, target (the label text until SetTarget) and the shell's link colours.
     void Initialize();
+    // Stores a private copy of the address to open; false, with no target left, when the copy
+    // cannot be made.
     bool SetTarget(const char* text);
+    // Measures the text into the link rectangle; false without a window or without any text.
+    bool ComputeLinkRect();
+    // Opens the target with the shell; on success the link is drawn as visited from then on.
+    bool OpenTarget();
+
     const char* Target() const { return target_; }
+    // The clickable area, in client coordinates.
+    const RECT& LinkRect() const { return linkRect_; }
+    bool Visited() const { return visited_; }
 
   private:
+    bool ControlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnWindowGone() override;
+
+    void RelayToTooltip(UINT message, WPARAM wParam, LPARAM lParam);
+    bool OnPaint(UINT message, HDC dc);
+    void EraseBackground(HDC dc);
+    void PaintLabel(HDC dc);
+    void RegisterTool();
+    void ReadLinkColors();
+    void TakeLabelText();
+    bool HasTargetAt(POINT point) const;
+    const char* DrawnText() const { return labelText_ != nullptr ? labelText_ : target_; }
+    HFONT DrawingFont() const { return linkFont_ != nullptr ? linkFont_ : normalFont_; }
+    UINT AlignmentFormat() const;
+    void Repaint(bool update);
+
+    char* labelText_ = nullptr;
     char* target_ = nullptr;
+    HCURSOR handCursor_ = nullptr;
+    HFONT linkFont_ = nullptr;
+    HFONT normalFont_ = nullptr;  // the parent's or a stock font, never deleted here
+    RECT linkRect_ = {};
+    HWND tooltip_ = nullptr;
+    COLORREF linkColor_ = RGB(0, 0, 255);
+    COLORREF visitedColor_ = RGB(128, 0, 128);
+    bool drawsLabel_ = true;
+    bool visited_ = false;
+    bool ownsLinkFont_ = false;
+    bool initialized_ = false;
 };

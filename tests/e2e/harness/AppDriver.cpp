@@ -110,17 +110,22 @@ App::~App() {
     Kill();
 }
 
-bool App::Start(DWORD timeoutMs) {
+bool App::Start(DWORD timeoutMs, const std::function<void(DWORD threadId)>& beforeRun) {
     const std::string& path = GetOptions().appPath;
     std::string commandLine = "\"" + path + "\"";
     std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
     mutableLine.push_back('\0');
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    if (!CreateProcessA(path.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    const DWORD flags = beforeRun ? CREATE_SUSPENDED : 0;
+    if (!CreateProcessA(path.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
                         nullptr, &startup, &processInfo_)) {
         std::fprintf(stderr, "cannot start %s: error %lu\n", path.c_str(), GetLastError());
         return false;
+    }
+    if (beforeRun) {
+        beforeRun(processInfo_.dwThreadId);
+        ResumeThread(processInfo_.hThread);
     }
     WaitForInputIdle(processInfo_.hProcess, timeoutMs);
     // The window can exist before WM_INITDIALOG has finished: wait until it is visible too.

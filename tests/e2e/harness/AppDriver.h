@@ -31,8 +31,11 @@ class App {
     App& operator=(const App&) = delete;
     ~App();
 
-    // Starts the program and waits until its main window is visible and idle.
-    bool Start(DWORD timeoutMs = 20000);
+    // Starts the program and waits until its main window is visible and idle. With beforeRun,
+    // the program starts suspended and beforeRun gets its main thread id before it runs (to
+    // hook that thread, for example).
+    bool Start(DWORD timeoutMs = 20000,
+               const std::function<void(DWORD threadId)>& beforeRun = nullptr);
 
     HWND MainWindow() const { return mainWindow_; }
     DWORD ProcessId() const { return processInfo_.dwProcessId; }
