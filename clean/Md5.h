@@ -1,0 +1,26 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// MD5 message digest (RFC 1321), fed in pieces of any size.
+class Md5 {
+  public:
+    static const std::size_t kDigestSize = 16;
+
+    Md5() { Reset(); }
+    void Reset();
+    void Update(const void* data, std::size_t size);
+    // Writes the 16-byte digest. The object must be Reset before it is fed again.
+    void Finish(std::uint8_t digest[kDigestSize]);
+
+  private:
+    void Transform(const std::uint8_t block[64]);
+
+    std::uint32_t state_[4];
+    std::uint64_t byteCount_;
+    std::uint8_t buffer_[64];
+};
+
+// Writes the digest as 32 lower-case hexadecimal characters, high nibble first, and a
+// terminating NUL (33 bytes in all).
+void FormatMd5Hex(const std::uint8_t digest[Md5::kDigestSize], char text[33]);
