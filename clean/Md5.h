@@ -21,6 +21,29 @@ class Md5 {
     std::uint8_t buffer_[64];
 };
 
+// Feeds blocks from read(buffer, size, &delivered) until it delivers 0 bytes. False when a
+// read fails, at the first block or any later one (a digest of part of the data is not the
+// data's), or when nothing was read at all.
+template <typename ReadBlock>
+bool Md5OfBlocks(ReadBlock read, std::uint8_t* block, std::size_t blockSize,
+                 std::uint8_t digest[Md5::kDigestSize]) {
+    Md5 md5;
+    std::uint64_t total = 0;
+    for (;;) {
+        std::size_t delivered = 0;
+        if (!read(block, blockSize, &delivered) || delivered > blockSize)
+            return false;
+        if (delivered == 0)
+            break;
+        md5.Update(block, delivered);
+        total += delivered;
+    }
+    if (total == 0)
+        return false;
+    md5.Finish(digest);
+    return true;
+}
+
 // Writes the digest as 32 lower-case hexadecimal characters, high nibble first, and a
 // terminating NUL (33 bytes in all).
 void FormatMd5Hex(const std::uint8_t digest[Md5::kDigestSize], char text[33]);

@@ -97,3 +97,55 @@ TEST(Md5Test, HexIsLowerCaseHighNibbleFirst) {
     FormatMd5Hex(digest, text);
     EXPECT_STREQ(text, "0fa0ff00123456789abcdef001234567");
 }
+
+namespace {
+
+// Hands out `blocks` full blocks of 'a', then fails at block `failAt` (or ends cleanly).
+struct ScriptedReader {
+    int blocks;
+    int failAt;
+    int calls = 0;
+    bool operator()(std::uint8_t* buffer, std::size_t size, std::size_t* delivered) {
+        const int index = calls++;
+        if (index == failAt)
+            return false;
+        *delivered = index < blocks ? size : 0;
+        std::memset(buffer, 'a', *delivered);
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST(Md5OfBlocksTest, DigestCoversEveryBlockRead) {
+    std::uint8_t block[64];
+    std::uint8_t digest[Md5::kDigestSize];
+    ASSERT_TRUE(Md5OfBlocks(ScriptedReader{2, -1}, block, sizeof(block), digest));
+    char text[33];
+    FormatMd5Hex(digest, text);
+    EXPECT_STREQ(text, "e510683b3f5ffe4093d021808bc6ff70");  // 128 times 'a'
+}
+
+TEST(Md5OfBlocksTest, ReadFailingAfterTheFirstBlockFailsTheDigest) {
+    std::uint8_t block[64];
+    std::uint8_t digest[Md5::kDigestSize];
+    EXPECT_FALSE(Md5OfBlocks(ScriptedReader{3, 1}, block, sizeof(block), digest));
+    EXPECT_FALSE(Md5OfBlocks(ScriptedReader{3, 2}, block, sizeof(block), digest));
+    EXPECT_FALSE(Md5OfBlocks(ScriptedReader{3, 0}, block, sizeof(block), digest));
+}
+
+TEST(Md5OfBlocksTest, NothingReadIsNoDigest) {
+    std::uint8_t block[64];
+    std::uint8_t digest[Md5::kDigestSize];
+    EXPECT_FALSE(Md5OfBlocks(ScriptedReader{0, -1}, block, sizeof(block), digest));
+}
+
+TEST(Md5OfBlocksTest, ReaderClaimingMoreThanTheBlockIsRefused) {
+    std::uint8_t block[64];
+    std::uint8_t digest[Md5::kDigestSize];
+    auto liar = [](std::uint8_t*, std::size_t size, std::size_t* delivered) {
+        *delivered = size + 1;
+        return true;
+    };
+    EXPECT_FALSE(Md5OfBlocks(liar, block, sizeof(block), digest));
+}
