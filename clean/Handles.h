@@ -1,6 +1,9 @@
 #pragma once
 #include <windows.h>
 
+// In a namespace of their own: the scan has owners of the same names with another shape.
+namespace clean {
+
 // An owned handle: closed on destruction, movable, not copyable. Close() may be called twice.
 template <typename Traits>
 class UniqueHandle {
@@ -55,3 +58,5 @@ struct LocalMemoryTraits {
     static void Close(Type memory) { LocalFree(memory); }
 };
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
+
+}  // namespace clean

@@ -10,6 +10,9 @@
 
 #include "clean/Handles.h"
 
+using clean::FileHandle;
+using clean::LocalMemory;
+
 namespace {
 
 const char* const kEntryPointNames[] = {

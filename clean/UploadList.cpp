@@ -7,6 +7,8 @@
 
 #include "clean/Handles.h"
 
+using clean::FileHandle;
+
 namespace {
 
 const DWORD kHashBlockSize = 4096;

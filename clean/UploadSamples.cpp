@@ -10,6 +10,8 @@
 #include "clean/UploadList.h"
 #include "res/resource.h"
 
+using clean::FileHandle;
+
 namespace {
 
 const char kLibraryName[] = "tarnup.dll";

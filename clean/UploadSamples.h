@@ -8,9 +8,9 @@
 // loader can still map them. The program runs elevated and the temporary directory is writable
 // by every process of the user, so an unheld file could be swapped before the reporter starts.
 struct ReporterHold {
-    FileHandle library;
-    FileHandle reporter;
-    FileHandle list;
+    clean::FileHandle library;
+    clean::FileHandle reporter;
+    clean::FileHandle list;
     void Release() {
         library.Close();
         reporter.Close();

@@ -25,7 +25,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD po
 
 // A running vormak.exe. Ends the process on destruction if it is still running.
 class App {
-public:
+  public:
     App() = default;
     App(const App&) = delete;
     App& operator=(const App&) = delete;
@@ -33,6 +33,9 @@ public:
 
     // Starts the program and waits until its main window is visible and idle.
     bool Start(DWORD timeoutMs = 20000);
+    // Takes over a program the test started itself (another copy, or under a debugger) and
+    // waits for its main window as Start does. The App then owns both handles.
+    bool Adopt(const PROCESS_INFORMATION& started, DWORD timeoutMs = 20000);
 
     HWND MainWindow() const { return mainWindow_; }
     DWORD ProcessId() const { return processInfo_.dwProcessId; }
@@ -66,7 +69,7 @@ public:
     bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = 15000);
     void Kill();
 
-private:
+  private:
     PROCESS_INFORMATION processInfo_ = {};
     HWND mainWindow_ = nullptr;
 };
