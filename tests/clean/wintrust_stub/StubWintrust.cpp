@@ -38,6 +38,36 @@ void Log(const char* format, ...) {
     CloseHandle(file);
 }
 
+// With VORMAK_STUB_WINTRUST_PAUSE=<name> a check can be held up while a test looks at the
+// program mid-upload: once "<name>-arm" is set, the next WinVerifyTrust sets "<name>-reached"
+// and waits (at most 30 s) for "<name>-resume".
+void PauseIfArmed() {
+    char name[200];
+    const DWORD length = GetEnvironmentVariableA("VORMAK_STUB_WINTRUST_PAUSE", name, 160);
+    if (length == 0 || length >= 160)
+        return;
+    char eventName[200];
+    wsprintfA(eventName, "%s-arm", name);
+    HANDLE arm = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, eventName);
+    if (arm == nullptr)
+        return;
+    if (WaitForSingleObject(arm, 0) == WAIT_OBJECT_0) {
+        wsprintfA(eventName, "%s-reached", name);
+        HANDLE reached = OpenEventA(EVENT_MODIFY_STATE, FALSE, eventName);
+        wsprintfA(eventName, "%s-resume", name);
+        HANDLE resume = OpenEventA(SYNCHRONIZE, FALSE, eventName);
+        if (reached != nullptr)
+            SetEvent(reached);
+        if (resume != nullptr)
+            WaitForSingleObject(resume, 30000);
+        if (reached != nullptr)
+            CloseHandle(reached);
+        if (resume != nullptr)
+            CloseHandle(resume);
+    }
+    CloseHandle(arm);
+}
+
 void Bad(const char* what) {
     InterlockedIncrement(&g_state.badCalls);
     Log("bad %s", what);
@@ -188,6 +218,7 @@ __declspec(dllexport) LONG WINAPI WinVerifyTrust(HWND window, GUID* action, void
         return E_INVALIDARG;
     }
     lstrcpynW(g_state.lastVerifiedPath, file->pcwszFilePath, MAX_PATH);
+    PauseIfArmed();
     HANDLE handle = CreateFileW(file->pcwszFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     LONG result;

@@ -12,7 +12,8 @@
 //   must regrow its buffer; it marks whether the file lies under the Windows directory.
 // - CryptCATAdminEnumCatalogFromHash: files under the Windows directory are catalog-listed.
 // - CryptCATAdminAcquireContext fails failAcquire times (set by a test), then succeeds.
-// With VORMAK_STUB_WINTRUST_LOG set, every call is also appended to that file as a line.
+// With VORMAK_STUB_WINTRUST_LOG set, every call is also appended to that file as a line; with
+// VORMAK_STUB_WINTRUST_PAUSE set, a test can hold one WinVerifyTrust call up (StubWintrust.cpp).
 #define STUB_SIGNATURE_TRAILER "VORMAK-TEST-SIG!"
 const DWORD kStubHashSize = 120;
 

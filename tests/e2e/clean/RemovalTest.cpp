@@ -226,21 +226,19 @@ struct ReporterStart {
     std::atomic<int> count{0};
     std::wstring commandLine;
     bool commandLineRead = false;
-    bool windowVisible = true;
     std::vector<std::string> changesAllowed;  // what another process managed to do
 };
 
-void InspectReporter(HANDLE process, HWND mainWindow, ReporterStart& seen) {
+void InspectReporter(HANDLE process, ReporterStart& seen) {
     std::wstring commandLine;
     const bool read = ReadCommandLine(process, &commandLine);
-    const bool visible = IsWindowVisible(mainWindow) != FALSE;
-    std::fprintf(stderr, "child started (%s), window %s: %ls\n", read ? "read" : "unread",
-                 visible ? "visible" : "hidden", commandLine.c_str());
+    std::fprintf(stderr, "child started (%s): %ls\n", read ? "read" : "unread",
+                 commandLine.c_str());
     // Only the reporter is examined; anything else the program starts runs undisturbed.
-    if (read && commandLine.find(L"tarnrpt.exe") == std::wstring::npos) return;
+    if (read && commandLine.find(L"tarnrpt.exe") == std::wstring::npos)
+        return;
     seen.commandLineRead = read;
     seen.commandLine = commandLine;
-    seen.windowVisible = visible;
     // This test is another process: try what an unelevated one would.
     for (const std::string& path : {ReporterPath(), LibraryPath()}) {
         HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE,
@@ -277,13 +275,19 @@ void InspectReporter(HANDLE process, HWND mainWindow, ReporterStart& seen) {
 
 TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
     ReporterStart seen;
-    std::atomic<HWND> mainWindow{nullptr};
-    DebugLauncher launcher(
-        [&](HANDLE process, DWORD) { InspectReporter(process, mainWindow.load(), seen); });
+    DebugLauncher launcher([&](HANDLE process, DWORD) { InspectReporter(process, seen); });
+    // The stand-in holds up one trust check per upload, so that the test can look at the
+    // program in the middle of it.
+    const std::string pause = "vormak-e2e-pause-" + std::to_string(GetCurrentProcessId());
+    HANDLE arm = CreateEventA(nullptr, FALSE, FALSE, (pause + "-arm").c_str());
+    HANDLE reached = CreateEventA(nullptr, FALSE, FALSE, (pause + "-reached").c_str());
+    HANDLE resume = CreateEventA(nullptr, FALSE, FALSE, (pause + "-resume").c_str());
+    ASSERT_TRUE(arm != nullptr && reached != nullptr && resume != nullptr);
+    SetEnvironmentVariableA("VORMAK_STUB_WINTRUST_PAUSE", pause.c_str());
     PROCESS_INFORMATION started = {};
     ASSERT_TRUE(launcher.Start(e2e::GetOptions().appPath, &started));
     ASSERT_TRUE(app.Adopt(started));
-    mainWindow = app.MainWindow();
+    SetEnvironmentVariableA("VORMAK_STUB_WINTRUST_PAUSE", nullptr);
 
     std::string reporterBytes;
     std::string libraryBytes;
@@ -293,12 +297,19 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
         ScanAndExpect({upack});
         HWND box = CleanAndWaitForQuestion();
         ASSERT_NE(box, nullptr);
+        SetEvent(arm);
         PostMessageA(GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
+        ASSERT_EQ(WaitForSingleObject(reached, 60000), WAIT_OBJECT_0) << "no trust check";
+        // Mid-upload: the window is hidden and both reporter files are already written.
+        EXPECT_FALSE(app.IsMainWindowVisible()) << "the window is shown during the upload";
+        EXPECT_TRUE(FileExists(ReporterPath()));
+        EXPECT_TRUE(FileExists(LibraryPath()));
+        EXPECT_EQ(seen.count, round - 1) << "the reporter started before the list was done";
+        SetEvent(resume);
         ASSERT_TRUE(e2e::WaitUntil([&] { return seen.count == round; }, 90000))
             << "the reporter was not started";
         EXPECT_TRUE(app.WaitForEnabled(kClean, false, 20000));
         EXPECT_TRUE(e2e::WaitUntil([&] { return app.IsMainWindowVisible(); }, 10000));
-        EXPECT_FALSE(seen.windowVisible) << "the window was shown during the upload";
         EXPECT_TRUE(seen.changesAllowed.empty())
             << "another process could: " << seen.changesAllowed.front();
         seen.changesAllowed.clear();
@@ -352,6 +363,9 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
     DWORD code = 1;
     EXPECT_TRUE(app.CloseAndWait(&code));
     EXPECT_EQ(code, 0u);
+    CloseHandle(arm);
+    CloseHandle(reached);
+    CloseHandle(resume);
     const std::string log = StubLogText();
     EXPECT_NE(log.find("verify"), std::string::npos);
     EXPECT_EQ(log.find("bad"), std::string::npos) << log;

@@ -276,7 +276,8 @@ std::vector<std::string> PendingRenames() {
             for (size_t offset = 0; offset < size;) {
                 std::string entry = &data[offset];
                 offset += entry.size() + 1;
-                if (!entry.empty()) entries.push_back(entry);
+                if (!entry.empty())
+                    entries.push_back(entry);
             }
         }
     }
