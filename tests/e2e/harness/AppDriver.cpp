@@ -11,17 +11,13 @@ namespace {
 Options g_options;
 }
 
-const Options& GetOptions() {
-    return g_options;
-}
+const Options& GetOptions() { return g_options; }
 
 std::string ToWindowsPath(const std::string& path) {
-    if (path.size() >= 2 && path[1] == ':')
-        return path;
+    if (path.size() >= 2 && path[1] == ':') return path;
     std::string converted = "Z:" + path;
     for (char& c : converted) {
-        if (c == '/')
-            c = '\\';
+        if (c == '/') c = '\\';
     }
     return converted;
 }
@@ -35,25 +31,21 @@ bool ParseOptions(int argc, char** argv) {
             g_options.artifactsDir = ToWindowsPath(argument.substr(12));
         }
     }
-    if (g_options.artifactsDir.empty())
-        g_options.artifactsDir = ".";
+    if (g_options.artifactsDir.empty()) g_options.artifactsDir = ".";
     return !g_options.appPath.empty();
 }
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
     const DWORD start = GetTickCount();
     for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount() - start >= timeoutMs)
-            return condition();
+        if (condition()) return true;
+        if (GetTickCount() - start >= timeoutMs) return condition();
         Sleep(pollMs);
     }
 }
 
 std::string WindowText(HWND window) {
-    if (window == nullptr)
-        return std::string();
+    if (window == nullptr) return std::string();
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
         return std::string();
@@ -67,9 +59,7 @@ std::string WindowText(HWND window) {
     return std::string(buffer.data(), copied);
 }
 
-std::string DialogItemText(HWND dialog, int id) {
-    return WindowText(GetDlgItem(dialog, id));
-}
+std::string DialogItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
 
 namespace {
 
@@ -84,16 +74,12 @@ BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM param) {
     WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || window == search->exclude)
-        return TRUE;
-    if (!IsWindowVisible(window))
-        return TRUE;
+    if (owner != search->processId || window == search->exclude) return TRUE;
+    if (!IsWindowVisible(window)) return TRUE;
     char className[64] = {};
     GetClassNameA(window, className, sizeof(className));
-    if (lstrcmpA(className, "#32770") != 0)
-        return TRUE;
-    if (WindowText(window) != search->caption)
-        return TRUE;
+    if (lstrcmpA(className, "#32770") != 0) return TRUE;
+    if (WindowText(window) != search->caption) return TRUE;
     search->found = window;
     return FALSE;
 }
@@ -106,9 +92,7 @@ HWND FindDialog(DWORD processId, const std::string& caption, HWND exclude) {
 
 }  // namespace
 
-App::~App() {
-    Kill();
-}
+App::~App() { Kill(); }
 
 bool App::Start(DWORD timeoutMs) {
     const std::string& path = GetOptions().appPath;
@@ -137,17 +121,11 @@ bool App::Adopt(const PROCESS_INFORMATION& started, DWORD timeoutMs) {
         timeoutMs);
 }
 
-std::string App::ControlText(int id) const {
-    return WindowText(Control(id));
-}
+std::string App::ControlText(int id) const { return WindowText(Control(id)); }
 
-std::string App::StatusText() const {
-    return ControlText(1003);
-}
+std::string App::StatusText() const { return ControlText(1003); }
 
-void App::Click(int id) {
-    PostMessageA(Control(id), BM_CLICK, 0, 0);
-}
+void App::Click(int id) { PostMessageA(Control(id), BM_CLICK, 0, 0); }
 
 void App::PostCommand(WORD id, WORD notificationCode) {
     PostMessageA(mainWindow_, WM_COMMAND, MAKEWPARAM(id, notificationCode),
@@ -181,22 +159,18 @@ HWND App::WaitForDialog(const std::string& caption, DWORD timeoutMs) const {
 bool App::NoDialogFor(const std::string& caption, DWORD periodMs) const {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < periodMs) {
-        if (FindDialog(processInfo_.dwProcessId, caption, mainWindow_) != nullptr)
-            return false;
+        if (FindDialog(processInfo_.dwProcessId, caption, mainWindow_) != nullptr) return false;
         Sleep(25);
     }
     return true;
 }
 
 bool App::WaitForExit(DWORD* exitCode, DWORD timeoutMs) {
-    if (processInfo_.hProcess == nullptr)
-        return false;
-    if (WaitForSingleObject(processInfo_.hProcess, timeoutMs) != WAIT_OBJECT_0)
-        return false;
+    if (processInfo_.hProcess == nullptr) return false;
+    if (WaitForSingleObject(processInfo_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
     DWORD code = 0;
     GetExitCodeProcess(processInfo_.hProcess, &code);
-    if (exitCode != nullptr)
-        *exitCode = code;
+    if (exitCode != nullptr) *exitCode = code;
     return true;
 }
 
@@ -220,12 +194,10 @@ void App::Kill() {
 
 bool SaveWindowScreenshot(HWND window, const std::string& name) {
     RECT rect;
-    if (window == nullptr || !GetWindowRect(window, &rect))
-        return false;
+    if (window == nullptr || !GetWindowRect(window, &rect)) return false;
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0)
-        return false;
+    if (width <= 0 || height <= 0) return false;
     // Let pending paints land before the capture.
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(300);
@@ -260,7 +232,8 @@ bool SaveWindowScreenshot(HWND window, const std::string& name) {
         if (file != INVALID_HANDLE_VALUE) {
             DWORD written = 0;
             saved = WriteFile(file, &fileHeader, sizeof(fileHeader), &written, nullptr) &&
-                    WriteFile(file, &info.bmiHeader, sizeof(BITMAPINFOHEADER), &written, nullptr) &&
+                    WriteFile(file, &info.bmiHeader, sizeof(BITMAPINFOHEADER), &written,
+                              nullptr) &&
                     WriteFile(file, bits, imageSize, &written, nullptr);
             CloseHandle(file);
         }

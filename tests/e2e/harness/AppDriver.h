@@ -25,7 +25,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD po
 
 // A running vormak.exe. Ends the process on destruction if it is still running.
 class App {
-  public:
+public:
     App() = default;
     App(const App&) = delete;
     App& operator=(const App&) = delete;
@@ -69,7 +69,7 @@ class App {
     bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = 15000);
     void Kill();
 
-  private:
+private:
     PROCESS_INFORMATION processInfo_ = {};
     HWND mainWindow_ = nullptr;
 };
