@@ -368,6 +368,14 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
     CloseHandle(arm);
     CloseHandle(reached);
     CloseHandle(resume);
+    // With the program gone the files are free again: the refusals above were its holds.
+    for (const std::string& path : {ReporterPath(), LibraryPath()}) {
+        HANDLE writer =
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(writer, INVALID_HANDLE_VALUE) << path;
+        if (writer != INVALID_HANDLE_VALUE)
+            CloseHandle(writer);
+    }
     const std::string log = StubLogText();
     EXPECT_NE(log.find("verify"), std::string::npos);
     EXPECT_EQ(log.find("bad"), std::string::npos) << log;
