@@ -1,12 +1,73 @@
 #include "detect/ScanWorker.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <cstdio>
+#include <memory>
 #include <new>
 #include <string>
 
 #include "app/MainDialog.h"
+#include "detect/ModuleInspection.h"
+#include "detect/PeImage.h"
+#include "detect/ScanDirectory.h"
+#include "detect/ShellProcess.h"
+#include "detect/Win32Handles.h"
 #include "res/resource.h"
+
+namespace {
+
+const char kDriverPathFormat[] = "%s\\drivers\\comint32.sys";
+const char kModuleProgressPrefix[] = "正在扫描内存文件 ";
+// Modules this large are shown but not inspected.
+const DWORD kLargestInspectedModule = 0x40000;
+
+void ScanDriver(MainDialog* dialog, const char* systemDirectory) {
+    char driverPath[MAX_PATH];
+    const int length =
+        std::snprintf(driverPath, sizeof(driverPath), kDriverPathFormat, systemDirectory);
+    if (length < 0 || length >= MAX_PATH)
+        return;
+    if (FileExists(driverPath))
+        dialog->Detections().Add(driverPath);
+}
+
+void ScanShellModules(MainDialog* dialog) {
+    DWORD processId = 0;
+    if (!FindShellProcess(&processId))
+        return;
+    ProcessHandle process(OpenProcess(GENERIC_READ, FALSE, processId));
+    if (!process.IsValid())
+        return;
+
+    // Obtained once for every module of the run.
+    std::unique_ptr<unsigned char[]> headerBuffer(
+        new (std::nothrow) unsigned char[kInspectionBufferSize]);
+    std::unique_ptr<unsigned char[]> chunkBuffer(
+        new (std::nothrow) unsigned char[kInspectionBufferSize]);
+    if (!headerBuffer || !chunkBuffer)
+        return;
+
+    SnapshotHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+    if (!snapshot.IsValid())
+        return;
+    MODULEENTRY32 module;
+    module.dwSize = sizeof(module);
+    for (BOOL more = Module32First(snapshot.Get(), &module); more;
+         more = Module32Next(snapshot.Get(), &module)) {
+        char message[sizeof(kModuleProgressPrefix) + MAX_PATH];
+        std::snprintf(message, sizeof(message), "%s%s", kModuleProgressPrefix, module.szExePath);
+        dialog->UpdateStatus(message);
+        if (module.modBaseSize < kLargestInspectedModule &&
+            InspectModuleImage(headerBuffer.get(), chunkBuffer.get(), process.Get(),
+                               module.modBaseAddr, module.modBaseSize)) {
+            dialog->Detections().Add(module.szExePath);
+        }
+    }
+}
+
+}  // namespace
 
 void FinishScan(MainDialog* dialog) {
     HWND scan = GetDlgItem(dialog->Window(), IDC_SCAN);
@@ -35,6 +96,16 @@ void FinishScan(MainDialog* dialog) {
 
 void __cdecl ScanWorker(void* mainDialog) {
     MainDialog* dialog = static_cast<MainDialog*>(mainDialog);
+    char systemDirectory[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(systemDirectory, sizeof(systemDirectory));
+    // Without the system directory (0, or a path too long for the buffer) there is no driver
+    // path and no tree to walk: those stages are left out, the module stage still runs.
+    if (length != 0 && length < sizeof(systemDirectory)) {
+        ScanDriver(dialog, systemDirectory);
+        ScanDirectory(dialog, systemDirectory);
+    }
+    ScanShellModules(dialog);
     FinishScan(dialog);
+    // The last touch of the dialog: after this the UI thread may tear it down.
     dialog->OnScanWorkerExit();
 }

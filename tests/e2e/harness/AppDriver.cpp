@@ -127,6 +127,11 @@ bool App::Start(DWORD timeoutMs, const std::function<void(DWORD threadId)>& befo
         beforeRun(processInfo_.dwThreadId);
         ResumeThread(processInfo_.hThread);
     }
+    return Adopt(processInfo_, timeoutMs);
+}
+
+bool App::Adopt(const PROCESS_INFORMATION& started, DWORD timeoutMs) {
+    processInfo_ = started;
     WaitForInputIdle(processInfo_.hProcess, timeoutMs);
     // The window can exist before WM_INITDIALOG has finished: wait until it is visible too.
     return WaitUntil(

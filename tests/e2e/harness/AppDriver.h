@@ -36,6 +36,9 @@ class App {
     // hook that thread, for example).
     bool Start(DWORD timeoutMs = 20000,
                const std::function<void(DWORD threadId)>& beforeRun = nullptr);
+    // Takes over a program the test started itself (another copy, or under a debugger) and
+    // waits for its main window as Start does. The App then owns both handles.
+    bool Adopt(const PROCESS_INFORMATION& started, DWORD timeoutMs = 20000);
 
     HWND MainWindow() const { return mainWindow_; }
     DWORD ProcessId() const { return processInfo_.dwProcessId; }

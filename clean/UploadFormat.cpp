@@ -1,0 +1,99 @@
+#include "clean/UploadFormat.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/PathCompare.h"
+
+namespace {
+
+unsigned char FoldAscii(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') ? byte + ('a' - 'A') : byte;
+}
+
+// snprintf into a bounded buffer; false when the text was cut or formatting failed.
+template <typename... Args>
+bool FormatBounded(char* buffer, std::size_t size, const char* format, Args... args) {
+    if (buffer == nullptr || size == 0)
+        return false;
+    const int written = std::snprintf(buffer, size, format, args...);
+    if (written < 0 || static_cast<std::size_t>(written) >= size) {
+        buffer[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int CompareAsciiNoCase(const char* a, const char* b) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* q = reinterpret_cast<const unsigned char*>(b);
+    for (;; ++p, ++q) {
+        const unsigned char x = FoldAscii(*p);
+        const unsigned char y = FoldAscii(*q);
+        if (x != y)
+            return x < y ? -1 : 1;
+        if (x == 0)
+            return 0;
+    }
+}
+
+bool UploadCandidateList::Contains(const char* path) const {
+    for (const std::string& listed : paths_) {
+        if (CompareAsciiNoCase(listed.c_str(), path) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool UploadCandidateList::Add(const char* path) {
+    if (path == nullptr || path[0] == '\0' || Contains(path))
+        return false;
+    paths_.emplace_back(path);
+    return true;
+}
+
+const char* FindBaseName(const char* path) {
+    if (path == nullptr)
+        return nullptr;
+    const char* lastBackslash = nullptr;
+    const char* lastSlash = nullptr;
+    for (const char* p = path; *p != '\0'; ++p) {
+        const unsigned char byte = static_cast<unsigned char>(*p);
+        if (IsCp936LeadByte(byte) && p[1] != '\0') {
+            ++p;  // the trail byte belongs to this character
+        } else if (byte == '\\') {
+            lastBackslash = p;
+        } else if (byte == '/') {
+            lastSlash = p;
+        }
+    }
+    if (lastBackslash != nullptr)
+        return lastBackslash + 1;
+    if (lastSlash != nullptr)
+        return lastSlash + 1;
+    return nullptr;
+}
+
+bool FormatSectionName(int item, char* buffer, std::size_t size) {
+    return FormatBounded(buffer, size, "ITEM%d", item);
+}
+
+bool FormatExtValue(const char* tag, const char* baseName, char* buffer, std::size_t size) {
+    return FormatBounded(buffer, size, "type=th%s|name=%s|", tag, baseName);
+}
+
+bool FormatPathInDirectory(const char* directory, const char* name, char* buffer,
+                           std::size_t size) {
+    return FormatBounded(buffer, size, "%s\\%s", directory, name);
+}
+
+bool FormatReporterParameters(const char* listPath, char* buffer, std::size_t size) {
+    return FormatBounded(buffer, size, "/files:%s", listPath);
+}
+
+void UnscrambleBytes(std::uint8_t* bytes, std::size_t size, std::uint8_t key) {
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] ^= key;
+}

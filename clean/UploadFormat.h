@@ -1,0 +1,58 @@
+#pragma once
+// The portable rules of the upload: which modules become candidates, and how the upload list
+// and the reporter hand-over are spelt. No Win32 here, so the rules are tested natively.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Size of every path and value buffer of the upload (MAX_PATH).
+const std::size_t kUploadBufferSize = 260;
+
+// Modules of this size or more are never uploaded.
+const std::uint32_t kUploadSizeLimit = 0x409000;  // 4,231,168 bytes
+
+// True when a file of the given size (high and low 32 bits) is small enough to upload.
+inline bool IsWithinUploadSizeLimit(std::uint32_t sizeHigh, std::uint32_t sizeLow) {
+    return sizeHigh == 0 && sizeLow < kUploadSizeLimit;
+}
+
+// Byte comparison with ASCII letters folded; every other byte, trail bytes included, compares
+// as it is. Zero when equal.
+int CompareAsciiNoCase(const char* a, const char* b);
+
+// Candidate files for the upload, in the order found, unique under CompareAsciiNoCase.
+class UploadCandidateList {
+  public:
+    // False when the path is empty or already listed; otherwise keeps a copy. May throw
+    // std::bad_alloc.
+    bool Add(const char* path);
+    bool Contains(const char* path) const;
+    std::size_t Count() const { return paths_.size(); }
+    const char* At(std::size_t index) const { return paths_[index].c_str(); }
+
+  private:
+    std::vector<std::string> paths_;
+};
+
+// The file name part of a code page 936 path: the text after the last backslash, found
+// character by character so that a trail byte of 0x5C is not taken for a separator; failing
+// that, after the last '/'. nullptr when the path has neither.
+const char* FindBaseName(const char* path);
+
+// "ITEM%d". False when it does not fit the buffer.
+bool FormatSectionName(int item, char* buffer, std::size_t size);
+
+// The "ext" value "type=th%s|name=%s|" with the trojan tag and the base name. False when it
+// does not fit the buffer; the caller then leaves the file out rather than send a cut name.
+bool FormatExtValue(const char* tag, const char* baseName, char* buffer, std::size_t size);
+
+// "%s\\%s": directory, one backslash, name. False when it does not fit.
+bool FormatPathInDirectory(const char* directory, const char* name, char* buffer, std::size_t size);
+
+// The reporter's parameters "/files:%s". False when they do not fit.
+bool FormatReporterParameters(const char* listPath, char* buffer, std::size_t size);
+
+// The embedded reporter files are stored XORed with this key.
+const std::uint8_t kReporterScrambleKey = 0x6B;
+void UnscrambleBytes(std::uint8_t* bytes, std::size_t size, std::uint8_t key);

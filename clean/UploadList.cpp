@@ -1,0 +1,134 @@
+#include "clean/UploadList.h"
+
+#include <tlhelp32.h>
+
+#include <new>
+#include <vector>
+
+#include "clean/Handles.h"
+
+using clean::FileHandle;
+
+namespace {
+
+const DWORD kHashBlockSize = 4096;
+const char kListPrefix[] = "vexlor";
+// Non-zero, so the system only forms the name and creates no file: the same name every run.
+const UINT kListUniqueNumber = 0x76697275;
+
+bool IsUploadCandidate(const char* path, const UploadCandidateList& list, TrustChecker& checker) {
+    if (path[0] == '\0' || list.Contains(path))
+        return false;
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &attributes))
+        return false;
+    if (!IsWithinUploadSizeLimit(attributes.nFileSizeHigh, attributes.nFileSizeLow)) {
+        return false;
+    }
+    return checker.IsTrusted(path) == 0;
+}
+
+void AddModulesOfProcess(DWORD processId, UploadCandidateList& list, TrustChecker& checker) {
+    FileHandle modules(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+    if (!modules.IsValid())
+        return;
+    MODULEENTRY32 module;
+    module.dwSize = sizeof(module);
+    for (BOOL more = Module32First(modules.Get(), &module); more;
+         more = Module32Next(modules.Get(), &module)) {
+        module.szExePath[MAX_PATH - 1] = '\0';
+        if (IsUploadCandidate(module.szExePath, list, checker))
+            list.Add(module.szExePath);
+    }
+}
+
+}  // namespace
+
+size_t CollectUploadCandidates(UploadCandidateList& list, TrustChecker& checker) {
+    FileHandle processes(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!processes.IsValid())
+        return list.Count();
+    PROCESSENTRY32 process;
+    process.dwSize = sizeof(process);
+    try {
+        for (BOOL more = Process32First(processes.Get(), &process); more;
+             more = Process32Next(processes.Get(), &process)) {
+            AddModulesOfProcess(process.th32ProcessID, list, checker);
+        }
+    } catch (const std::bad_alloc&) {
+        // Out of memory: what was collected so far is still a sound list.
+    }
+    return list.Count();
+}
+
+int HashFile(const char* path, std::uint8_t digest[Md5::kDigestSize]) {
+    std::vector<std::uint8_t> block;
+    try {
+        block.resize(kHashBlockSize);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
+        return 0;
+    auto readBlock = [&file](std::uint8_t* buffer, std::size_t size, std::size_t* delivered) {
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), buffer, static_cast<DWORD>(size), &read, nullptr))
+            return false;
+        *delivered = read;
+        return true;
+    };
+    return Md5OfBlocks(readBlock, block.data(), block.size(), digest) ? 1 : 0;
+}
+
+int WriteUploadListItems(const char* listPath, const char* tag,
+                         const UploadCandidateList& candidates) {
+    int item = 0;
+    for (size_t i = 0; i < candidates.Count(); ++i) {
+        const char* path = candidates.At(i);
+        const char* baseName = FindBaseName(path);
+        if (baseName == nullptr)
+            continue;
+        char section[32];
+        char ext[kUploadBufferSize];
+        if (!FormatSectionName(item, section, sizeof(section)) ||
+            !FormatExtValue(tag, baseName, ext, sizeof(ext))) {
+            continue;
+        }
+        std::uint8_t digest[Md5::kDigestSize];
+        if (!HashFile(path, digest))
+            continue;
+        char md5Text[33];
+        FormatMd5Hex(digest, md5Text);
+        // A section that could not be written makes the whole list unusable.
+        if (!WritePrivateProfileStringA(section, "file", path, listPath) ||
+            !WritePrivateProfileStringA(section, "md5", md5Text, listPath) ||
+            !WritePrivateProfileStringA(section, "ext", ext, listPath)) {
+            return 0;
+        }
+        ++item;
+    }
+    // Flush the profile cache, so that the file on disk is complete before anyone reads it.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, listPath);
+    return item;
+}
+
+int WriteUploadList(const char* tempDir, const char* tag, char* listPath, TrustChecker& checker) {
+    UploadCandidateList candidates;
+    try {
+        if (CollectUploadCandidates(candidates, checker) == 0)
+            return 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    if (GetTempFileNameA(tempDir, kListPrefix, kListUniqueNumber, listPath) == 0)
+        return 0;
+    // The name is the same every run: start from an empty file, or sections of an earlier,
+    // longer list would be handed on as this run's. A list that cannot be removed is not used.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, listPath);
+    if (!DeleteFileA(listPath) && GetFileAttributesA(listPath) != INVALID_FILE_ATTRIBUTES) {
+        return 0;
+    }
+    return WriteUploadListItems(listPath, tag, candidates) != 0;
+}

@@ -1,0 +1,28 @@
+#pragma once
+#include <windows.h>
+
+#include "clean/Handles.h"
+
+// The files handed to the reporter, held open from the end of their writing until the next
+// upload or the end of the program: the handles deny writing, renaming and deleting, while the
+// loader can still map them. The program runs elevated and the temporary directory is writable
+// by every process of the user, so an unheld file could be swapped before the reporter starts.
+struct ReporterHold {
+    clean::FileHandle library;
+    clean::FileHandle reporter;
+    clean::FileHandle list;
+    void Release() {
+        library.Close();
+        reporter.Close();
+        list.Close();
+    }
+};
+
+// Writes tarnup.dll and then tarnrpt.exe into tempDir from the embedded resources and holds
+// both in `hold`. exePath (MAX_PATH bytes) receives the reporter's path. Non-zero on success.
+int ExtractReporter(const char* tempDir, char* exePath, ReporterHold& hold);
+
+// The upload on the user's consent: the reporter files, the upload list, then the reporter
+// started with "/files:" and the list's path. Reports nothing; returns once the reporter has
+// been started (or the flow stopped).
+void UploadSamples(const char* tag);

@@ -1,0 +1,54 @@
+// The program's code-pattern matcher against the plain reference: same score, same table state.
+// The input describes a small table (patterns over hex digits, '?', a lower-case letter and the
+// terminator), a threshold, and the data; the program's own table is run over the data too.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "detect/CodePatterns.h"
+#include "detect/ReferenceMatcher.h"
+
+namespace {
+
+void Compare(const std::uint8_t* data, unsigned length, std::vector<CodePattern> table,
+             int threshold) {
+    std::vector<CodePattern> mirror = table;
+    const int count = static_cast<int>(table.size());
+    const int fast = MatchCodePatterns(data, length, table.data(), count, threshold);
+    const int plain = reference::MatchCodePatterns(data, length, mirror.data(), count, threshold);
+    if (fast != plain)
+        std::abort();
+    for (int i = 0; i < count; ++i) {
+        if (table[i].matched != mirror[i].matched)
+            std::abort();
+        if (table[i].cursor != table[i].pattern + (mirror[i].cursor - mirror[i].pattern))
+            std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const char kAlphabet[] = "0123456789ABCDEF??8BC9D2c";
+    std::size_t at = 0;
+    auto next = [&]() -> std::uint8_t { return at < size ? data[at++] : 0; };
+    const int count = 1 + next() % 8;
+    const int threshold = static_cast<int>(next() % 100) - 10;
+    std::vector<std::string> texts(count);
+    std::vector<CodePattern> table(count);
+    for (int i = 0; i < count; ++i) {
+        const int length = next() % 12;
+        for (int c = 0; c < length; ++c)
+            texts[i] += kAlphabet[next() % (sizeof(kAlphabet) - 1)];
+        table[i] = {static_cast<std::int32_t>(next() % 50) - 10, texts[i].c_str(), 0, nullptr};
+    }
+    const std::uint8_t* rest = data + at;
+    const unsigned length = static_cast<unsigned>(size - at);
+    Compare(rest, length, table, threshold);
+    Compare(data, static_cast<unsigned>(size),
+            std::vector<CodePattern>(CodePatternTable, CodePatternTable + kCodePatternCount),
+            kCodePatternThreshold);
+    return 0;
+}

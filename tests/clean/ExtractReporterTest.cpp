@@ -1,0 +1,102 @@
+// ExtractReporter with the real embedded reporter files (this test program carries them too).
+#include "clean/UploadSamples.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestFiles.h"
+
+namespace {
+
+std::string Original(const char* buildPath) {
+    std::string bytes;
+    EXPECT_TRUE(ReadWholeFile(WindowsPathOf(buildPath), &bytes)) << buildPath;
+    return bytes;
+}
+
+class ExtractReporterTest : public testing::Test {
+  protected:
+    std::string TempDir() const { return folder.Path() + "\\"; }
+    // The program's temporary directory keeps its trailing backslash: "%s\\name" doubles it.
+    std::string Library() const { return TempDir() + "\\tarnup.dll"; }
+    std::string Reporter() const { return TempDir() + "\\tarnrpt.exe"; }
+    TempFolder folder;
+    ReporterHold hold;
+    char exePath[MAX_PATH] = {};
+};
+
+TEST_F(ExtractReporterTest, WritesBothFilesUnscrambled) {
+    ASSERT_NE(ExtractReporter(TempDir().c_str(), exePath, hold), 0);
+    EXPECT_EQ(std::string(exePath), Reporter());
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(Reporter(), &bytes));
+    EXPECT_EQ(bytes, Original(REPORTER_EXE_PATH));
+    EXPECT_EQ(bytes.substr(0, 2), "MZ");
+    ASSERT_TRUE(ReadWholeFile(Library(), &bytes));
+    EXPECT_EQ(bytes, Original(REPORTER_DLL_PATH));
+}
+
+TEST_F(ExtractReporterTest, SecondExtractionWritesIdenticalFilesOverTheOldOnes) {
+    ASSERT_NE(ExtractReporter(TempDir().c_str(), exePath, hold), 0);
+    hold.Release();
+    ASSERT_TRUE(WriteWholeFile(Reporter(), "stale"));
+    ASSERT_TRUE(WriteWholeFile(Library(), "stale"));
+    ASSERT_NE(ExtractReporter(TempDir().c_str(), exePath, hold), 0);
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(Reporter(), &bytes));
+    EXPECT_EQ(bytes, Original(REPORTER_EXE_PATH));
+    ASSERT_TRUE(ReadWholeFile(Library(), &bytes));
+    EXPECT_EQ(bytes, Original(REPORTER_DLL_PATH));
+}
+
+TEST_F(ExtractReporterTest, HeldFilesCannotBeWrittenRenamedOrDeleted) {
+    ASSERT_NE(ExtractReporter(TempDir().c_str(), exePath, hold), 0);
+    for (const std::string& path : {Reporter(), Library()}) {
+        HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << path;
+        if (writer != INVALID_HANDLE_VALUE)
+            CloseHandle(writer);
+        EXPECT_FALSE(DeleteFileA(path.c_str())) << path;
+        EXPECT_FALSE(MoveFileA(path.c_str(), (path + ".moved").c_str())) << path;
+        EXPECT_FALSE(WriteWholeFile(path, "replaced")) << path;
+        // Readers are welcome.
+        std::string bytes;
+        EXPECT_TRUE(ReadWholeFile(path, &bytes)) << path;
+    }
+    hold.Release();
+    EXPECT_TRUE(DeleteFileA(Library().c_str()));
+}
+
+TEST_F(ExtractReporterTest, HeldFilesCanStillBeLoadedAndStarted) {
+    ASSERT_NE(ExtractReporter(TempDir().c_str(), exePath, hold), 0);
+    HMODULE library = LoadLibraryA(Library().c_str());
+    EXPECT_NE(library, nullptr) << GetLastError();
+    if (library != nullptr)
+        FreeLibrary(library);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + Reporter() + "\" /files:none";
+    ASSERT_TRUE(CreateProcessA(Reporter().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &process))
+        << GetLastError();
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+}
+
+TEST_F(ExtractReporterTest, PathTooLongForItsBufferIsRefused) {
+    const std::string longDir = "C:\\" + std::string(252, 'd') + "\\";
+    EXPECT_EQ(ExtractReporter(longDir.c_str(), exePath, hold), 0);
+}
+
+TEST_F(ExtractReporterTest, UnwritableDirectoryFailsWithoutStrayFiles) {
+    const std::string missing = folder.File("missing") + "\\";
+    EXPECT_EQ(ExtractReporter(missing.c_str(), exePath, hold), 0);
+    EXPECT_FALSE(hold.library.IsValid());
+}
+
+}  // namespace

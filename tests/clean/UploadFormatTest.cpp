@@ -1,0 +1,128 @@
+#include "clean/UploadFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+TEST(UploadSizeLimitTest, LimitItselfIsExcludedOneByteLessIsKept) {
+    EXPECT_TRUE(IsWithinUploadSizeLimit(0, 4231167));
+    EXPECT_FALSE(IsWithinUploadSizeLimit(0, 4231168));
+    EXPECT_FALSE(IsWithinUploadSizeLimit(0, 0xFFFFFFFFu));
+    EXPECT_TRUE(IsWithinUploadSizeLimit(0, 0));
+    // A file of 4 GiB and more is out whatever its low part says.
+    EXPECT_FALSE(IsWithinUploadSizeLimit(1, 10));
+}
+
+TEST(UploadCandidateListTest, AsciiCaseDifferencesCountAsOnePath) {
+    UploadCandidateList list;
+    EXPECT_TRUE(list.Add("C:\\Windows\\System32\\Foo.dll"));
+    EXPECT_FALSE(list.Add("c:\\windows\\system32\\FOO.DLL"));
+    EXPECT_TRUE(list.Add("C:\\Windows\\System32\\Foo2.dll"));
+    ASSERT_EQ(list.Count(), 2u);
+    EXPECT_STREQ(list.At(0), "C:\\Windows\\System32\\Foo.dll");
+    EXPECT_STREQ(list.At(1), "C:\\Windows\\System32\\Foo2.dll");
+}
+
+TEST(UploadCandidateListTest, EmptyPathIsNeverListed) {
+    UploadCandidateList list;
+    EXPECT_FALSE(list.Add(""));
+    EXPECT_FALSE(list.Add(nullptr));
+    EXPECT_EQ(list.Count(), 0u);
+}
+
+TEST(UploadCandidateListTest, OnlyAsciiLettersAreFolded) {
+    // Bytes outside A-Z/a-z compare as they are, so these stay two paths.
+    UploadCandidateList list;
+    EXPECT_TRUE(list.Add("C:\\\xC4\xE3.dll"));
+    EXPECT_TRUE(list.Add("C:\\\xC4\xC3.dll"));
+    EXPECT_TRUE(list.Add("C:\\a[.dll"));
+    EXPECT_TRUE(list.Add("C:\\A{.dll"));
+    EXPECT_EQ(list.Count(), 4u);
+    EXPECT_LT(CompareAsciiNoCase("abc", "abd"), 0);
+    EXPECT_GT(CompareAsciiNoCase("abcd", "ABC"), 0);
+    EXPECT_EQ(CompareAsciiNoCase("", ""), 0);
+}
+
+TEST(FindBaseNameTest, TextAfterTheLastBackslash) {
+    EXPECT_STREQ(FindBaseName("C:\\windows\\system32\\kernel32.dll"), "kernel32.dll");
+    EXPECT_STREQ(FindBaseName("C:\\dir\\"), "");
+    EXPECT_STREQ(FindBaseName("a/b\\c/d.dll"), "c/d.dll");
+}
+
+TEST(FindBaseNameTest, SlashOnlyWhenThereIsNoBackslash) {
+    EXPECT_STREQ(FindBaseName("Z:/tmp/x.dll"), "x.dll");
+    EXPECT_EQ(FindBaseName("nodirectory.dll"), nullptr);
+    EXPECT_EQ(FindBaseName(""), nullptr);
+    EXPECT_EQ(FindBaseName(nullptr), nullptr);
+}
+
+TEST(FindBaseNameTest, TrailByte5CIsNotASeparator) {
+    // "C:\表\昞昞.dll" in GBK: 表 is B1 ED, 昞 is 95 5C, its trail byte a backslash.
+    const char path[] = "C:\\\xB1\xED\\\x95\x5C\x95\x5C.dll";
+    EXPECT_STREQ(FindBaseName(path), "\x95\x5C\x95\x5C.dll");
+    // A name that ends in such a character keeps it whole.
+    const char directoryName[] = "C:\\dir\\a\x95\x5C";
+    EXPECT_STREQ(FindBaseName(directoryName), "a\x95\x5C");
+    // Without any real separator the trail byte alone does not make one.
+    EXPECT_EQ(FindBaseName("\x95\x5Cname.dll"), nullptr);
+}
+
+TEST(FindBaseNameTest, LoneLeadByteAtTheEndIsHarmless) {
+    EXPECT_STREQ(FindBaseName("C:\\x\x95"), "x\x95");
+}
+
+TEST(UploadListFormatTest, SectionNames) {
+    char buffer[kUploadBufferSize];
+    ASSERT_TRUE(FormatSectionName(0, buffer, sizeof(buffer)));
+    EXPECT_STREQ(buffer, "ITEM0");
+    ASSERT_TRUE(FormatSectionName(12, buffer, sizeof(buffer)));
+    EXPECT_STREQ(buffer, "ITEM12");
+    char tiny[5];
+    EXPECT_FALSE(FormatSectionName(1, tiny, sizeof(tiny)));
+}
+
+TEST(UploadListFormatTest, ExtValueCarriesTagAndBaseName) {
+    char buffer[kUploadBufferSize];
+    ASSERT_TRUE(FormatExtValue("Vormak", "gdx.dll", buffer, sizeof(buffer)));
+    EXPECT_STREQ(buffer, "type=thVormak|name=gdx.dll|");
+}
+
+// "type=thVormak|name=" and "|" take 20 bytes; with the NUL, 239 bytes of name fit in 260.
+TEST(UploadListFormatTest, OverlongExtValueIsRefusedNeverCut) {
+    char buffer[kUploadBufferSize + 16];
+    std::memset(buffer, 'Z', sizeof(buffer));
+    const std::string fits(239, 'n');
+    ASSERT_TRUE(FormatExtValue("Vormak", fits.c_str(), buffer, kUploadBufferSize));
+    EXPECT_EQ(std::strlen(buffer), kUploadBufferSize - 1);
+    const std::string tooLong(240, 'n');
+    std::memset(buffer, 'Z', sizeof(buffer));
+    EXPECT_FALSE(FormatExtValue("Vormak", tooLong.c_str(), buffer, kUploadBufferSize));
+    EXPECT_STREQ(buffer, "");
+    // Nothing beyond the buffer was written.
+    for (std::size_t i = kUploadBufferSize; i < sizeof(buffer); ++i)
+        EXPECT_EQ(buffer[i], 'Z');
+}
+
+TEST(UploadListFormatTest, ReporterPathsAndParameters) {
+    char buffer[kUploadBufferSize];
+    ASSERT_TRUE(FormatPathInDirectory("C:\\Temp\\", "tarnrpt.exe", buffer, sizeof(buffer)));
+    EXPECT_STREQ(buffer, "C:\\Temp\\\\tarnrpt.exe");
+    ASSERT_TRUE(FormatReporterParameters("C:\\Temp\\vex7275.tmp", buffer, sizeof(buffer)));
+    EXPECT_STREQ(buffer, "/files:C:\\Temp\\vex7275.tmp");
+    const std::string longDirectory(255, 'd');
+    EXPECT_FALSE(
+        FormatPathInDirectory(longDirectory.c_str(), "tarnrpt.exe", buffer, sizeof(buffer)));
+    EXPECT_FALSE(FormatReporterParameters(longDirectory.c_str(), buffer, sizeof(buffer)));
+}
+
+TEST(UploadListFormatTest, UnscrambleIsItsOwnInverse) {
+    std::uint8_t bytes[] = {'M', 'Z', 0x00, 0x6B, 0xFF};
+    UnscrambleBytes(bytes, sizeof(bytes), kReporterScrambleKey);
+    EXPECT_EQ(bytes[0], 'M' ^ 0x6B);
+    EXPECT_EQ(bytes[2], 0x6B);
+    EXPECT_EQ(bytes[3], 0x00);
+    UnscrambleBytes(bytes, sizeof(bytes), kReporterScrambleKey);
+    EXPECT_EQ(bytes[0], 'M');
+    EXPECT_EQ(bytes[4], 0xFF);
+}

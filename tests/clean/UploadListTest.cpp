@@ -1,0 +1,269 @@
+// HashFile, the INI writer and the candidate collection, against real files and modules.
+#include "clean/UploadList.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "TestFiles.h"
+#include "wintrust_stub/StubWintrust.h"
+
+namespace {
+
+std::string HashText(const std::string& path) {
+    std::uint8_t digest[Md5::kDigestSize];
+    if (!HashFile(path.c_str(), digest))
+        return "failed";
+    char text[33];
+    FormatMd5Hex(digest, text);
+    return text;
+}
+
+std::string ReadKey(const std::string& list, const std::string& section, const char* key) {
+    char value[1024] = {};
+    GetPrivateProfileStringA(section.c_str(), key, "<none>", value, sizeof(value), list.c_str());
+    return value;
+}
+
+std::vector<std::string> SectionNames(const std::string& list) {
+    std::vector<char> buffer(65536, '\0');
+    const DWORD length =
+        GetPrivateProfileSectionNamesA(buffer.data(), DWORD(buffer.size()), list.c_str());
+    std::vector<std::string> names;
+    for (DWORD offset = 0; offset < length && buffer[offset] != '\0';) {
+        names.emplace_back(&buffer[offset]);
+        offset += DWORD(names.back().size()) + 1;
+    }
+    return names;
+}
+
+// Reference digests of 'a' repeated, computed elsewhere.
+TEST(HashFileTest, DigestOfFilesAroundTheBlockSize) {
+    TempFolder folder;
+    const struct {
+        size_t length;
+        const char* digest;
+    } cases[] = {{1, "0cc175b9c0f1b6a831c399e269772661"},
+                 {4096, "21a199c53f422a380e20b162fb6ebe9c"},
+                 {4097, "8cfc1a0bd8cd76599e76e5e721c6e62e"},
+                 {8197, "8f4c1eeffa906283bd3c0bb781c9a4ea"}};
+    for (const auto& c : cases) {
+        const std::string path = folder.File("f" + std::to_string(c.length));
+        ASSERT_TRUE(WriteWholeFile(path, std::string(c.length, 'a')));
+        EXPECT_EQ(HashText(path), c.digest) << c.length;
+    }
+}
+
+TEST(HashFileTest, EmptyOrMissingFileHasNoDigest) {
+    TempFolder folder;
+    const std::string empty = folder.File("empty.dll");
+    ASSERT_TRUE(WriteWholeFile(empty, ""));
+    EXPECT_EQ(HashText(empty), "failed");
+    EXPECT_EQ(HashText(folder.File("missing.dll")), "failed");
+}
+
+// A region locked by another handle cannot be read: the hash must fail rather than cover the
+// first block only.
+TEST(HashFileTest, ReadFailingAfterTheFirstBlockFailsTheHash) {
+    TempFolder folder;
+    const std::string path = folder.File("locked.dll");
+    ASSERT_TRUE(WriteWholeFile(path, std::string(3 * 4096, 'a')));
+    HANDLE holder =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    OVERLAPPED at = {};
+    at.Offset = 4096;
+    ASSERT_TRUE(
+        LockFileEx(holder, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 4096, 0, &at));
+    // Only meaningful where the platform enforces the lock for other handles.
+    HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    char probe[4096];
+    DWORD read = 0;
+    const bool firstBlockReadable = ReadFile(reader, probe, 4096, &read, nullptr) && read == 4096;
+    const bool lockEnforced = !ReadFile(reader, probe, 4096, &read, nullptr);
+    CloseHandle(reader);
+    if (firstBlockReadable && lockEnforced) {
+        EXPECT_EQ(HashText(path), "failed");
+    }
+    UnlockFileEx(holder, 0, 4096, 0, &at);
+    CloseHandle(holder);
+    EXPECT_EQ(HashText(path), "91f5cfcb9dbcf528249c52d12e1731d5");
+    if (!(firstBlockReadable && lockEnforced))
+        GTEST_SKIP() << "byte-range locks not enforced";
+}
+
+class UploadListItemsTest : public testing::Test {
+  protected:
+    std::string AddFile(const std::string& name, size_t length) {
+        const std::string path = folder.File(name);
+        EXPECT_TRUE(WriteWholeFile(path, std::string(length, 'a')));
+        candidates.Add(path.c_str());
+        return path;
+    }
+    TempFolder folder;
+    UploadCandidateList candidates;
+    std::string list = folder.File("list.ini");
+};
+
+TEST_F(UploadListItemsTest, TenCandidatesGiveTenSectionsNumberedZeroToNine) {
+    const char* digests[] = {
+        "0cc175b9c0f1b6a831c399e269772661", "5a3054495c680f2bfa06e05ccf0809ae",
+        "92ef9e6254ef983ed822e8fee32754a9", "89dd9173edced111b701425aa2e0ce8a",
+        "772efb7605dc66e37a6da94c43c91bcf", "9f41d486b4caa8c2e7458a0dd2778111",
+        "2ad7a63e3559188d3b6a98a26ed0e1e6", "54351ca962726aebf738f0461608cb66",
+        "1a79c2572ae9dbb446ec4f0bf97e1de6", "f4e99c0503c682cc17ab747756f17a89"};
+    std::vector<std::string> paths;
+    for (int i = 0; i < 10; ++i) {
+        paths.push_back(AddFile("m" + std::to_string(i) + ".dll", size_t(i) * 1000 + 1));
+    }
+    EXPECT_EQ(WriteUploadListItems(list.c_str(), "Vormak", candidates), 10);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 10; ++i)
+        expected.push_back("ITEM" + std::to_string(i));
+    EXPECT_EQ(SectionNames(list), expected);
+    for (int i = 0; i < 10; ++i) {
+        const std::string section = "ITEM" + std::to_string(i);
+        EXPECT_EQ(ReadKey(list, section, "file"), paths[i]);
+        EXPECT_EQ(ReadKey(list, section, "md5"), digests[i]);
+        EXPECT_EQ(ReadKey(list, section, "ext"),
+                  "type=thVormak|name=m" + std::to_string(i) + ".dll|");
+    }
+    // Keys in the order file, md5, ext.
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(list, &text));
+    const size_t file = text.find("file=");
+    const size_t md5 = text.find("md5=");
+    const size_t ext = text.find("ext=");
+    EXPECT_LT(file, md5);
+    EXPECT_LT(md5, ext);
+}
+
+TEST_F(UploadListItemsTest, UnhashableCandidatesLeaveNoGap) {
+    AddFile("first.dll", 10);
+    AddFile("empty.dll", 0);
+    candidates.Add(folder.File("gone.dll").c_str());
+    candidates.Add("noseparator.dll");
+    const std::string last = AddFile("last.dll", 20);
+    EXPECT_EQ(WriteUploadListItems(list.c_str(), "Vormak", candidates), 2);
+    EXPECT_EQ(SectionNames(list), (std::vector<std::string>{"ITEM0", "ITEM1"}));
+    EXPECT_EQ(ReadKey(list, "ITEM1", "file"), last);
+}
+
+TEST_F(UploadListItemsTest, ChineseNameWithTrailBackslashKeepsItsWholeBaseName) {
+    // 昞 is 95 5C in GBK: the trail byte must not split the name.
+    const std::string path = AddFile("\x95\x5C\xB2\xE2.dll", 5);
+    EXPECT_EQ(WriteUploadListItems(list.c_str(), "Vormak", candidates), 1);
+    EXPECT_EQ(ReadKey(list, "ITEM0", "ext"), "type=thVormak|name=\x95\x5C\xB2\xE2.dll|");
+}
+
+TEST_F(UploadListItemsTest, NameTooLongForTheExtValueIsLeftOut) {
+    const std::string longName(240, 'n');
+    // The "ext" value would not fit its 260 bytes: the candidate is refused, not cut.
+    UploadCandidateList list;
+    list.Add(("C:\\" + longName).c_str());
+    AddFile("short.dll", 3);
+    list.Add(candidates.At(0));
+    EXPECT_EQ(WriteUploadListItems(this->list.c_str(), "Vormak", list), 1);
+    EXPECT_EQ(ReadKey(this->list, "ITEM0", "ext"), "type=thVormak|name=short.dll|");
+}
+
+// Modules of this test process: copies of the stand-in DLL padded to chosen sizes.
+class CollectCandidatesTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        stubPath = Widen(WindowsPathOf(STUB_WINTRUST_PATH));
+        library.reset(new WintrustLibrary(stubPath.c_str()));
+        checker.reset(new TrustChecker(*library));
+        ASSERT_TRUE(ReadWholeFile(WindowsPathOf(STUB_WINTRUST_PATH), &dllBytes));
+    }
+    void TearDown() override {
+        for (HMODULE module : loaded)
+            FreeLibrary(module);
+    }
+    std::string LoadCopy(const std::string& name, size_t size, const std::string& trailer = "") {
+        std::string bytes = dllBytes;
+        EXPECT_LE(bytes.size() + trailer.size(), size);
+        bytes.resize(size - trailer.size(), '\0');
+        bytes += trailer;
+        const std::string path = folder.File(name);
+        EXPECT_TRUE(WriteWholeFile(path, bytes));
+        HMODULE module = LoadLibraryA(path.c_str());
+        EXPECT_NE(module, nullptr) << path;
+        if (module != nullptr)
+            loaded.push_back(module);
+        return path;
+    }
+
+    std::wstring stubPath;
+    std::unique_ptr<WintrustLibrary> library;
+    std::unique_ptr<TrustChecker> checker;
+    std::string dllBytes;
+    TempFolder folder;
+    std::vector<HMODULE> loaded;
+};
+
+TEST_F(CollectCandidatesTest, SizeLimitTrustAndDuplicates) {
+    const std::string atLimit = LoadCopy("atlimit.dll", 4231168);
+    const std::string belowLimit = LoadCopy("belowlimit.dll", 4231167);
+    const std::string trusted = LoadCopy("trusted.dll", 200000, STUB_SIGNATURE_TRAILER);
+    UploadCandidateList list;
+    const size_t count = CollectUploadCandidates(list, *checker);
+    EXPECT_EQ(count, list.Count());
+    EXPECT_TRUE(list.Contains(belowLimit.c_str()));
+    EXPECT_FALSE(list.Contains(atLimit.c_str()));
+    EXPECT_FALSE(list.Contains(trusted.c_str()));
+    // Files under the Windows directory are catalog-listed by the stand-in.
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string kernel = std::string(system) + "\\kernel32.dll";
+    EXPECT_FALSE(list.Contains(kernel.c_str()));
+    std::set<std::string> folded;
+    for (size_t i = 0; i < list.Count(); ++i) {
+        std::string path = list.At(i);
+        for (char& c : path)
+            c = char(tolower(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(folded.insert(path).second) << "listed twice: " << list.At(i);
+    }
+}
+
+TEST_F(CollectCandidatesTest, WriteUploadListStartsFromAnEmptyFile) {
+    LoadCopy("candidate.dll", 150000);
+    const std::string tempDir = folder.Path() + "\\";
+    char expectedName[MAX_PATH];
+    ASSERT_NE(GetTempFileNameA(tempDir.c_str(), "vexlor", 0x76697275, expectedName), 0u);
+    // An earlier, longer list under the same name.
+    for (int i = 0; i < 300; ++i) {
+        const std::string section = "ITEM" + std::to_string(i);
+        WritePrivateProfileStringA(section.c_str(), "file", "C:\\stale.dll", expectedName);
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, expectedName);
+    char listPath[MAX_PATH] = {};
+    ASSERT_NE(WriteUploadList(tempDir.c_str(), "Vormak", listPath, *checker), 0);
+    EXPECT_STREQ(listPath, expectedName);
+    const std::vector<std::string> names = SectionNames(listPath);
+    ASSERT_FALSE(names.empty());
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(names[i], "ITEM" + std::to_string(i));
+        const std::string file = ReadKey(listPath, names[i], "file");
+        EXPECT_NE(file, "C:\\stale.dll");
+        EXPECT_EQ(ReadKey(listPath, names[i], "md5"), HashText(file));
+    }
+}
+
+TEST(WriteUploadListTest, ListThatCannotBeWrittenIsAFailure) {
+    // Without the library every module is a candidate, but the list cannot be written there:
+    // that is a failure, not a list with sections that exist only in the count.
+    TempFolder folder;
+    const std::string tempDir = folder.File("does-not-exist") + "\\";
+    WintrustLibrary missing(L"Z:\\nowhere\\WINTRUST.DLL");
+    TrustChecker checker(missing);
+    char listPath[MAX_PATH] = {};
+    EXPECT_EQ(WriteUploadList(tempDir.c_str(), "Vormak", listPath, checker), 0);
+    EXPECT_EQ(GetFileAttributesA(listPath), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace

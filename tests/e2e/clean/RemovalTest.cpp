@@ -1,0 +1,428 @@
+// Scan, Clean and the upload as a user meets them, in a seeded prefix. The stand-in
+// WINTRUST.DLL (tests/clean/wintrust_stub) is given to vormak.exe alone, so that unsigned
+// modules outside the Windows directory are upload candidates as they would be on Windows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ScenarioSupport.h"
+#include "app/StatusBanner.h"
+#include "e2e/harness/AppDriver.h"
+
+namespace {
+
+using namespace scenario;
+
+const int kScan = 1001;
+const int kClean = 1002;
+const char kQuestionTitle[] = "温馨提示?";
+const char kQuestion[] =
+    "上传可疑文件将会更有利于我们及时的更新和有力的查杀，是否将这些可疑文件上传？";
+
+std::string Lower(std::string text) {
+    CharLowerA(&text[0]);
+    return text;
+}
+
+std::map<std::string, unsigned long long> g_systemBefore;
+WintrustStandIn g_standIn;
+
+std::string StubLog() {
+    return TempDirectory() + "vormak-e2e-wintrust.log";
+}
+std::string ListPath() {
+    return TempDirectory() + "vex7275.tmp";
+}
+std::string ReporterPath() {
+    return TempDirectory() + "\\tarnrpt.exe";
+}
+std::string LibraryPath() {
+    return TempDirectory() + "\\tarnup.dll";
+}
+
+void RemoveUploadFiles() {
+    DeleteFileA(ReporterPath().c_str());
+    DeleteFileA(LibraryPath().c_str());
+    DeleteFileA(ListPath().c_str());
+}
+
+std::string Summary(const std::vector<std::string>& paths) {
+    std::string text = StatusBanner() + "\r\n发现木马:\r\n";
+    for (const std::string& path : paths)
+        text += path + "\r\n";
+    return text + "请确认后点击清除!";
+}
+
+// Sections of the list as key/value maps, in file order.
+std::vector<std::map<std::string, std::string>> ReadList(const std::string& list,
+                                                         std::vector<std::string>* names) {
+    std::vector<char> buffer(1 << 16, '\0');
+    const DWORD length =
+        GetPrivateProfileSectionNamesA(buffer.data(), DWORD(buffer.size()), list.c_str());
+    std::vector<std::map<std::string, std::string>> sections;
+    for (DWORD offset = 0; offset < length && buffer[offset] != '\0';) {
+        const std::string name = &buffer[offset];
+        offset += DWORD(name.size()) + 1;
+        names->push_back(name);
+        std::map<std::string, std::string> keys;
+        for (const char* key : {"file", "md5", "ext"}) {
+            char value[1024] = {};
+            GetPrivateProfileStringA(name.c_str(), key, "", value, sizeof(value), list.c_str());
+            keys[key] = value;
+        }
+        sections.push_back(keys);
+    }
+    return sections;
+}
+
+class RemovalTest : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        g_systemBefore = FingerprintTree(SystemDirectory());
+        ASSERT_TRUE(g_standIn.Install()) << "cannot install the stand-in WINTRUST.DLL";
+    }
+    static void TearDownTestSuite() {
+        g_standIn.Uninstall();
+        const auto after = FingerprintTree(SystemDirectory());
+        // Several hundred files in any prefix: an empty walk would prove nothing.
+        EXPECT_GT(g_systemBefore.size(), 100u);
+        EXPECT_EQ(after.size(), g_systemBefore.size());
+        for (const auto& entry : g_systemBefore) {
+            auto found = after.find(entry.first);
+            if (found == after.end()) {
+                ADD_FAILURE() << "gone from the system directory: " << entry.first;
+            } else if (found->second != entry.second) {
+                ADD_FAILURE() << "changed in the system directory: " << entry.first;
+            }
+        }
+    }
+    void SetUp() override {
+        system = SystemDirectory();
+        RemoveUploadFiles();
+        DeleteFileA(StubLog().c_str());
+        SetEnvironmentVariableA("VORMAK_STUB_WINTRUST_LOG", StubLog().c_str());
+    }
+    void TearDown() override {
+        app.Kill();
+        for (const std::string& path : seeded) {
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path.c_str());
+        }
+        ClearPendingRenames();
+        RemoveUploadFiles();
+    }
+    std::string Seed(const std::string& path, const std::string& bytes) {
+        EXPECT_TRUE(WriteWholeFile(path, bytes)) << path;
+        seeded.push_back(path);
+        return path;
+    }
+    std::string Driver() const { return system + "\\drivers\\comint32.sys"; }
+    std::string InSystem(const std::string& name) const { return system + "\\" + name; }
+    std::string StubLogText() const {
+        std::string text;
+        ReadWholeFile(StubLog(), &text);
+        return text;
+    }
+    void ScanAndExpect(const std::vector<std::string>& found) {
+        app.Click(kScan);
+        EXPECT_TRUE(app.WaitForStatusEquals(Summary(found), 60000)) << app.StatusText();
+        EXPECT_TRUE(app.WaitForEnabled(kClean, true, 10000));
+    }
+    HWND CleanAndWaitForQuestion() {
+        app.Click(kClean);
+        HWND box = app.WaitForDialog(kQuestionTitle, 20000);
+        EXPECT_NE(box, nullptr) << "no upload question";
+        return box;
+    }
+
+    std::string system;
+    std::vector<std::string> seeded;
+    e2e::App app;
+};
+
+TEST_F(RemovalTest, CleanReportsEachFileAndNoWritesNothing) {
+    std::string library;
+    ASSERT_TRUE(ReadWholeFile(WindowsPathOf(REPORTER_DLL_PATH), &library));
+    const std::string driver = Seed(Driver(), "any content");
+    const std::string loaded = Seed(InSystem("bjload.dll"), WithUpackFirstSection(library));
+    const std::string held = Seed(InSystem("gdheld.dll"), UpackImage());
+    const std::string plain = Seed(InSystem("gdx.dll"), UpackImage());
+    const std::string companion = Seed(InSystem("gdx.cfg"), "cfg");
+    BusyFile loader;
+    BusyFile opener;
+    ASSERT_TRUE(loader.Start("load", loaded));
+    ASSERT_TRUE(opener.Start("open", held));
+
+    ASSERT_TRUE(app.Start());
+    ScanAndExpect({driver, loaded, held, plain, companion});
+    HWND box = CleanAndWaitForQuestion();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(e2e::DialogItemText(box, 0xFFFF), kQuestion);
+    EXPECT_NE(GetDlgItem(box, IDYES), nullptr);
+    EXPECT_NE(GetDlgItem(box, IDNO), nullptr);
+    EXPECT_EQ(GetDlgItem(box, IDOK), nullptr);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), app.MainWindow());
+    const std::string report = StatusBanner() + "\r\n清除木马:\r\n" + driver + " 成功\r\n" +
+                               loaded + " 【需要重启】\r\n" + held + " 【需要重启】\r\n" + plain +
+                               " 成功\r\n" + companion + " 成功\r\n" + "清除完成!\r\n";
+    EXPECT_EQ(app.StatusText(), report);
+    e2e::SaveWindowScreenshot(box, "clean-upload-question");
+
+    PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+    bool everHidden = false;
+    e2e::WaitUntil(
+        [&] {
+            everHidden = everHidden || !app.IsMainWindowVisible();
+            return false;
+        },
+        1500, 5);
+    EXPECT_FALSE(everHidden);
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_FALSE(app.IsEnabled(kClean));
+    EXPECT_TRUE(app.IsEnabled(kScan));
+    EXPECT_EQ(app.StatusText(), report);
+
+    EXPECT_FALSE(FileExists(driver));
+    EXPECT_FALSE(FileExists(plain));
+    EXPECT_FALSE(FileExists(companion));
+    EXPECT_TRUE(FileExists(loaded));
+    EXPECT_TRUE(FileExists(held));
+    const std::vector<std::string> pending = PendingRenames();
+    for (const std::string& busy : {loaded, held}) {
+        EXPECT_TRUE(std::any_of(
+            pending.begin(), pending.end(),
+            [&](const std::string& entry) { return Lower(entry) == Lower("\\??\\" + busy); }))
+            << busy << " not scheduled";
+    }
+    // No upload: no reporter files, no list, and the trust library never even loaded.
+    EXPECT_FALSE(FileExists(ReporterPath()));
+    EXPECT_FALSE(FileExists(LibraryPath()));
+    EXPECT_FALSE(FileExists(ListPath()));
+    EXPECT_EQ(StubLogText().find("loaded"), std::string::npos);
+
+    // A second press finds the list empty: nothing changes, nothing is asked.
+    app.PostCommand(kClean, 0);
+    EXPECT_TRUE(app.NoDialogFor(kQuestionTitle, 1000));
+    EXPECT_EQ(app.StatusText(), report);
+    DWORD code = 1;
+    EXPECT_TRUE(app.CloseAndWait(&code));
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(RemovalTest, EmptyListChangesNothingAndAsksNothing) {
+    ASSERT_TRUE(app.Start());
+    app.PostCommand(kClean, 0);
+    EXPECT_TRUE(app.NoDialogFor(kQuestionTitle, 1500));
+    EXPECT_EQ(app.StatusText(), StatusBanner());
+    EXPECT_FALSE(app.IsEnabled(kClean));
+    EXPECT_TRUE(app.IsEnabled(kScan));
+}
+
+// What the test saw while the reporter stood suspended at its creation.
+struct ReporterStart {
+    std::atomic<int> count{0};
+    std::wstring commandLine;
+    bool commandLineRead = false;
+    std::vector<std::string> changesAllowed;  // what another process managed to do
+};
+
+void InspectReporter(HANDLE process, ReporterStart& seen) {
+    std::wstring commandLine;
+    const bool read = ReadCommandLine(process, &commandLine);
+    std::fprintf(stderr, "child started (%s): %ls\n", read ? "read" : "unread",
+                 commandLine.c_str());
+    // Only the reporter is examined; anything else the program starts runs undisturbed.
+    if (read && commandLine.find(L"tarnrpt.exe") == std::wstring::npos)
+        return;
+    seen.commandLineRead = read;
+    seen.commandLine = commandLine;
+    // This test is another process: try what an unelevated one would.
+    for (const std::string& path : {ReporterPath(), LibraryPath()}) {
+        HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (writer != INVALID_HANDLE_VALUE) {
+            seen.changesAllowed.push_back("write " + path);
+            CloseHandle(writer);
+        }
+        HANDLE deleter = CreateFileA(path.c_str(), DELETE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+        if (deleter != INVALID_HANDLE_VALUE) {
+            seen.changesAllowed.push_back("delete access " + path);
+            CloseHandle(deleter);
+        }
+        const std::string moved = path + ".moved";
+        if (MoveFileA(path.c_str(), moved.c_str())) {
+            seen.changesAllowed.push_back("rename " + path);
+            MoveFileA(moved.c_str(), path.c_str());
+        }
+    }
+    HANDLE listWriter = CreateFileA(ListPath().c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (listWriter != INVALID_HANDLE_VALUE) {
+        seen.changesAllowed.push_back("write list");
+        CloseHandle(listWriter);
+    }
+    // The placeholder reporter has nothing to do; end it before it runs.
+    TerminateProcess(process, 0);
+    ++seen.count;
+}
+
+TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
+    ReporterStart seen;
+    DebugLauncher launcher([&](HANDLE process, DWORD) { InspectReporter(process, seen); });
+    // The stand-in holds up one trust check per upload, so that the test can look at the
+    // program in the middle of it.
+    const std::string pause = "vormak-e2e-pause-" + std::to_string(GetCurrentProcessId());
+    HANDLE arm = CreateEventA(nullptr, FALSE, FALSE, (pause + "-arm").c_str());
+    HANDLE reached = CreateEventA(nullptr, FALSE, FALSE, (pause + "-reached").c_str());
+    HANDLE resume = CreateEventA(nullptr, FALSE, FALSE, (pause + "-resume").c_str());
+    ASSERT_TRUE(arm != nullptr && reached != nullptr && resume != nullptr);
+    SetEnvironmentVariableA("VORMAK_STUB_WINTRUST_PAUSE", pause.c_str());
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(launcher.Start(e2e::GetOptions().appPath, &started));
+    ASSERT_TRUE(app.Adopt(started));
+    SetEnvironmentVariableA("VORMAK_STUB_WINTRUST_PAUSE", nullptr);
+
+    std::string reporterBytes;
+    std::string libraryBytes;
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE("upload " + std::to_string(round));
+        const std::string upack = Seed(InSystem("gdx.dll"), UpackImage());
+        ScanAndExpect({upack});
+        HWND box = CleanAndWaitForQuestion();
+        ASSERT_NE(box, nullptr);
+        SetEvent(arm);
+        PostMessageA(GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
+        ASSERT_EQ(WaitForSingleObject(reached, 60000), WAIT_OBJECT_0) << "no trust check";
+        // Mid-upload: the window is hidden and both reporter files are already written.
+        EXPECT_FALSE(app.IsMainWindowVisible()) << "the window is shown during the upload";
+        EXPECT_TRUE(FileExists(ReporterPath()));
+        EXPECT_TRUE(FileExists(LibraryPath()));
+        EXPECT_EQ(seen.count, round - 1) << "the reporter started before the list was done";
+        SetEvent(resume);
+        ASSERT_TRUE(e2e::WaitUntil([&] { return seen.count == round; }, 90000))
+            << "the reporter was not started";
+        EXPECT_TRUE(app.WaitForEnabled(kClean, false, 20000));
+        EXPECT_TRUE(e2e::WaitUntil([&] { return app.IsMainWindowVisible(); }, 10000));
+        EXPECT_TRUE(seen.changesAllowed.empty())
+            << "another process could: " << seen.changesAllowed.front();
+        seen.changesAllowed.clear();
+
+        ASSERT_TRUE(seen.commandLineRead);
+        char ansiLine[2048] = {};
+        WideCharToMultiByte(CP_ACP, 0, seen.commandLine.c_str(), -1, ansiLine, sizeof(ansiLine) - 1,
+                            nullptr, nullptr);
+        const std::string commandLine = ansiLine;
+        const std::string arguments = "/files:" + ListPath();
+        ASSERT_GE(commandLine.size(), arguments.size());
+        EXPECT_EQ(commandLine.substr(commandLine.size() - arguments.size()), arguments);
+        // The program name, then exactly the parameters: no quotes around the list path.
+        const std::string program = commandLine.substr(0, commandLine.size() - arguments.size());
+        EXPECT_EQ(Lower(program), Lower("\"" + ReporterPath() + "\" "));
+
+        std::string bytes;
+        ASSERT_TRUE(ReadWholeFile(ReporterPath(), &bytes));
+        std::string original;
+        ASSERT_TRUE(ReadWholeFile(WindowsPathOf(REPORTER_EXE_PATH), &original));
+        EXPECT_TRUE(bytes == original) << "tarnrpt.exe differs from the build's";
+        if (round == 1)
+            reporterBytes = bytes;
+        EXPECT_TRUE(bytes == reporterBytes) << "second upload wrote another tarnrpt.exe";
+        ASSERT_TRUE(ReadWholeFile(LibraryPath(), &bytes));
+        ASSERT_TRUE(ReadWholeFile(WindowsPathOf(REPORTER_DLL_PATH), &original));
+        EXPECT_TRUE(bytes == original) << "tarnup.dll differs from the build's";
+        if (round == 1)
+            libraryBytes = bytes;
+        EXPECT_TRUE(bytes == libraryBytes) << "second upload wrote another tarnup.dll";
+
+        std::vector<std::string> names;
+        const auto sections = ReadList(ListPath(), &names);
+        ASSERT_FALSE(sections.empty());
+        bool listsTheProgram = false;
+        for (size_t i = 0; i < sections.size(); ++i) {
+            EXPECT_EQ(names[i], "ITEM" + std::to_string(i));
+            const std::string& file = sections[i].at("file");
+            std::string content;
+            ASSERT_TRUE(ReadWholeFile(file, &content)) << file;
+            EXPECT_EQ(sections[i].at("md5"), CryptoApiMd5(content)) << file;
+            const std::string base = file.substr(file.find_last_of('\\') + 1);
+            EXPECT_EQ(sections[i].at("ext"), "type=thVormak|name=" + base + "|");
+            // The stand-in lists everything under the Windows directory in a catalog.
+            EXPECT_NE(Lower(file).find("c:\\windows\\"), 0u) << file;
+            EXPECT_LT(content.size(), 0x409000u) << file;
+            listsTheProgram = listsTheProgram || Lower(file) == Lower(e2e::GetOptions().appPath);
+        }
+        EXPECT_TRUE(listsTheProgram) << "the unsigned program itself is not listed";
+    }
+    DWORD code = 1;
+    EXPECT_TRUE(app.CloseAndWait(&code));
+    EXPECT_EQ(code, 0u);
+    CloseHandle(arm);
+    CloseHandle(reached);
+    CloseHandle(resume);
+    // With the program gone the files are free again: the refusals above were its holds.
+    for (const std::string& path : {ReporterPath(), LibraryPath()}) {
+        HANDLE writer =
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(writer, INVALID_HANDLE_VALUE) << path;
+        if (writer != INVALID_HANDLE_VALUE)
+            CloseHandle(writer);
+    }
+    const std::string log = StubLogText();
+    EXPECT_NE(log.find("verify"), std::string::npos);
+    EXPECT_EQ(log.find("bad"), std::string::npos) << log;
+    // Acquired once for the run, released once at its end.
+    size_t acquired = 0;
+    for (size_t at = log.find("acquire\r\n"); at != std::string::npos;
+         at = log.find("acquire\r\n", at + 1)) {
+        ++acquired;
+    }
+    EXPECT_EQ(acquired, 1u);
+    EXPECT_NE(log.find("release-context"), std::string::npos) << log;
+}
+
+TEST_F(RemovalTest, PlantedWintrustBesideTheProgramIsIgnored) {
+    const std::string folder = TempDirectory() + "vormak-e2e-planted";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string program = folder + "\\vormak.exe";
+    const std::string planted = folder + "\\WINTRUST.DLL";
+    ASSERT_TRUE(CopyFileA(e2e::GetOptions().appPath.c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(WindowsPathOf(PLANTED_WINTRUST_PATH).c_str(), planted.c_str(), FALSE));
+    seeded.push_back(program);
+    seeded.push_back(planted);
+
+    std::string commandLine = "\"" + program + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &started));
+    ASSERT_TRUE(app.Adopt(started));
+    const std::string upack = Seed(InSystem("gdx.dll"), UpackImage());
+    ScanAndExpect({upack});
+    HWND box = CleanAndWaitForQuestion();
+    ASSERT_NE(box, nullptr);
+    PostMessageA(GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
+    EXPECT_TRUE(app.WaitForEnabled(kClean, false, 60000));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return app.IsMainWindowVisible(); }, 60000));
+    DWORD code = 1;
+    EXPECT_TRUE(app.CloseAndWait(&code));
+    const std::string log = StubLogText();
+    EXPECT_EQ(log.find("planted-loaded"), std::string::npos) << log;
+    // The system directory's library was bound and used instead.
+    EXPECT_NE(log.find("loaded"), std::string::npos) << log;
+    EXPECT_NE(log.find("verify"), std::string::npos) << log;
+    // The reporter started on its own; give it time to end before its files are removed.
+    Sleep(1000);
+    RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
