@@ -11,8 +11,8 @@ bool IsHostChar(char c) {
 }
 
 bool IsPathChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~' || c == '/';
 }
 
 }  // namespace
@@ -32,10 +32,13 @@ bool ParseEndpoint(const std::string& url, Endpoint& endpoint) {
         return false;
     }
     const size_t hostEnd = lower.find_first_of(":/", pos);
-    parsed.host = lower.substr(pos, hostEnd == std::string::npos ? std::string::npos : hostEnd - pos);
-    if (parsed.host.empty() || parsed.host.size() > 253) return false;
+    parsed.host =
+        lower.substr(pos, hostEnd == std::string::npos ? std::string::npos : hostEnd - pos);
+    if (parsed.host.empty() || parsed.host.size() > 253)
+        return false;
     for (char c : parsed.host) {
-        if (!IsHostChar(c)) return false;
+        if (!IsHostChar(c))
+            return false;
     }
     pos = hostEnd == std::string::npos ? lower.size() : hostEnd;
     if (pos < lower.size() && lower[pos] == ':') {
@@ -47,19 +50,23 @@ bool ParseEndpoint(const std::string& url, Endpoint& endpoint) {
             ++pos;
             ++digits;
         }
-        if (digits == 0 || port == 0 || port > 65535) return false;
+        if (digits == 0 || port == 0 || port > 65535)
+            return false;
         parsed.port = static_cast<uint16_t>(port);
     }
     // The path keeps its case: servers may tell it apart.
     std::string path = url.substr(pos);
-    if (!path.empty() && path[0] != '/') return false;
+    if (!path.empty() && path[0] != '/')
+        return false;
     for (char c : path) {
-        if (!IsPathChar(c)) return false;
+        if (!IsPathChar(c))
+            return false;
     }
     if (path.find("//") != std::string::npos || path.find("/../") != std::string::npos) {
         return false;
     }
-    while (!path.empty() && path.back() == '/') path.pop_back();
+    while (!path.empty() && path.back() == '/')
+        path.pop_back();
     parsed.basePath = path;
     endpoint = parsed;
     return true;
@@ -69,6 +76,8 @@ std::string KnownCheckPath(const Endpoint& endpoint, const std::string& md5) {
     return endpoint.basePath + "/samples/" + md5;
 }
 
-std::string UploadPath(const Endpoint& endpoint) { return endpoint.basePath + "/samples"; }
+std::string UploadPath(const Endpoint& endpoint) {
+    return endpoint.basePath + "/samples";
+}
 
 }  // namespace reporter

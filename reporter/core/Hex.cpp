@@ -14,18 +14,21 @@ std::string ToHex(const uint8_t* bytes, size_t size) {
 }
 
 bool IsMd5Hex(const std::string& text) {
-    if (text.size() != 32) return false;
+    if (text.size() != 32)
+        return false;
     for (char c : text) {
         const bool digit = c >= '0' && c <= '9';
         const bool letter = (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-        if (!digit && !letter) return false;
+        if (!digit && !letter)
+            return false;
     }
     return true;
 }
 
 std::string ToLowerAscii(std::string text) {
     for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
     }
     return text;
 }

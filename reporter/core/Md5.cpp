@@ -74,7 +74,8 @@ void Md5::Update(const void* data, size_t size) {
         bytes += take;
         size -= take;
         used += take;
-        if (used < 64) return;
+        if (used < 64)
+            return;
         Transform(buffer_);
     }
     while (size >= 64) {
@@ -82,7 +83,8 @@ void Md5::Update(const void* data, size_t size) {
         bytes += 64;
         size -= 64;
     }
-    if (size != 0) std::memcpy(buffer_, bytes, size);
+    if (size != 0)
+        std::memcpy(buffer_, bytes, size);
 }
 
 void Md5::Finish(uint8_t digest[kDigestSize]) {
@@ -91,10 +93,12 @@ void Md5::Finish(uint8_t digest[kDigestSize]) {
     const size_t used = size_t(byteCount_ % 64);
     Update(padding, used < 56 ? 56 - used : 120 - used);
     uint8_t length[8];
-    for (int i = 0; i < 8; ++i) length[i] = uint8_t(bitCount >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        length[i] = uint8_t(bitCount >> (8 * i));
     Update(length, 8);
     for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) digest[i * 4 + j] = uint8_t(state_[i] >> (8 * j));
+        for (int j = 0; j < 4; ++j)
+            digest[i * 4 + j] = uint8_t(state_[i] >> (8 * j));
     }
 }
 

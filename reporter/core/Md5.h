@@ -6,7 +6,7 @@
 namespace reporter {
 
 class Md5 {
-public:
+  public:
     static constexpr size_t kDigestSize = 16;
 
     Md5();
@@ -14,7 +14,7 @@ public:
     // Writes the 16-byte digest; the object must not be updated afterwards.
     void Finish(uint8_t digest[kDigestSize]);
 
-private:
+  private:
     void Transform(const uint8_t block[64]);
 
     uint32_t state_[4];

@@ -12,7 +12,8 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
             ++i;  // a lead byte: the next byte belongs to the same character
             continue;
         }
-        if (byte == '\\' || byte == '/') split = i;
+        if (byte == '\\' || byte == '/')
+            split = i;
     }
     if (split == std::string::npos) {
         folder.clear();
@@ -22,7 +23,8 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
     folder = path.substr(0, split);
     name = path.substr(split + 1);
     // The root keeps its separator: "C:\" rather than "C:".
-    if (folder.size() == 2 && folder[1] == ':') folder += path[split];
+    if (folder.size() == 2 && folder[1] == ':')
+        folder += path[split];
 }
 
 std::string FormatSize(uint64_t bytes) {

@@ -7,8 +7,10 @@ bool IsTransientStatus(unsigned status) {
 }
 
 uint32_t BackoffDelayMs(unsigned attempt) {
-    if (attempt == 0) return 0;
-    if (attempt > 4) return 2000;
+    if (attempt == 0)
+        return 0;
+    if (attempt > 4)
+        return 2000;
     return 250u << (attempt - 1);
 }
 

@@ -34,8 +34,10 @@ void Sha256::Transform(const uint8_t block[64]) {
                uint32_t(block[i * 4 + 2]) << 8 | uint32_t(block[i * 4 + 3]);
     }
     for (int i = 16; i < 64; ++i) {
-        const uint32_t s0 = RotateRight(w[i - 15], 7) ^ RotateRight(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const uint32_t s1 = RotateRight(w[i - 2], 17) ^ RotateRight(w[i - 2], 19) ^ (w[i - 2] >> 10);
+        const uint32_t s0 =
+            RotateRight(w[i - 15], 7) ^ RotateRight(w[i - 15], 18) ^ (w[i - 15] >> 3);
+        const uint32_t s1 =
+            RotateRight(w[i - 2], 17) ^ RotateRight(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
     uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
@@ -76,7 +78,8 @@ void Sha256::Update(const void* data, size_t size) {
         bytes += take;
         size -= take;
         used += take;
-        if (used < 64) return;
+        if (used < 64)
+            return;
         Transform(buffer_);
     }
     while (size >= 64) {
@@ -84,7 +87,8 @@ void Sha256::Update(const void* data, size_t size) {
         bytes += 64;
         size -= 64;
     }
-    if (size != 0) std::memcpy(buffer_, bytes, size);
+    if (size != 0)
+        std::memcpy(buffer_, bytes, size);
 }
 
 void Sha256::Finish(uint8_t digest[kDigestSize]) {
@@ -93,10 +97,12 @@ void Sha256::Finish(uint8_t digest[kDigestSize]) {
     const size_t used = size_t(byteCount_ % 64);
     Update(padding, used < 56 ? 56 - used : 120 - used);
     uint8_t length[8];
-    for (int i = 0; i < 8; ++i) length[i] = uint8_t(bitCount >> (56 - 8 * i));
+    for (int i = 0; i < 8; ++i)
+        length[i] = uint8_t(bitCount >> (56 - 8 * i));
     Update(length, 8);
     for (int i = 0; i < 8; ++i) {
-        for (int j = 0; j < 4; ++j) digest[i * 4 + j] = uint8_t(state_[i] >> (24 - 8 * j));
+        for (int j = 0; j < 4; ++j)
+            digest[i * 4 + j] = uint8_t(state_[i] >> (24 - 8 * j));
     }
 }
 

@@ -7,14 +7,14 @@
 namespace reporter {
 
 class Sha256 {
-public:
+  public:
     static constexpr size_t kDigestSize = 32;
 
     Sha256();
     void Update(const void* data, size_t size);
     void Finish(uint8_t digest[kDigestSize]);
 
-private:
+  private:
     void Transform(const uint8_t block[64]);
 
     uint32_t state_[8];

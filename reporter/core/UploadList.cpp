@@ -17,18 +17,23 @@ struct RawItem {
 
 std::string Trim(const std::string& text) {
     size_t begin = 0, end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    while (begin < end && (text[begin] == ' ' || text[begin] == '\t'))
+        ++begin;
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+        --end;
     return text.substr(begin, end - begin);
 }
 
 // "ITEM" followed by 1 to 9 decimal digits, any case.
 bool ParseItemSection(const std::string& name, unsigned& number) {
-    if (name.size() < 5 || name.size() > 13) return false;
-    if (ToLowerAscii(name.substr(0, 4)) != "item") return false;
+    if (name.size() < 5 || name.size() > 13)
+        return false;
+    if (ToLowerAscii(name.substr(0, 4)) != "item")
+        return false;
     unsigned value = 0;
     for (size_t i = 4; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') return false;
+        if (name[i] < '0' || name[i] > '9')
+            return false;
         value = value * 10 + unsigned(name[i] - '0');
     }
     number = value;
@@ -59,29 +64,36 @@ bool ParseUploadList(const char* data, size_t size, std::vector<UploadItem>& ite
     items.clear();
     UploadListStats counts;
     if (data == nullptr || size > kMaxUploadListBytes) {
-        if (stats != nullptr) *stats = counts;
+        if (stats != nullptr)
+            *stats = counts;
         return false;
     }
     std::string text(data, size);
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
 
     std::map<unsigned, RawItem> raw;
     RawItem* current = nullptr;
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
+        if (end == std::string::npos)
+            end = text.size();
         std::string line = text.substr(pos, end - pos);
         pos = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         line = Trim(line);
-        if (line.empty() || line[0] == ';') continue;
+        if (line.empty() || line[0] == ';')
+            continue;
         if (line[0] == '[') {
             current = nullptr;
             const size_t close = line.find(']');
-            if (close == std::string::npos) continue;
+            if (close == std::string::npos)
+                continue;
             unsigned number = 0;
-            if (!ParseItemSection(Trim(line.substr(1, close - 1)), number)) continue;
+            if (!ParseItemSection(Trim(line.substr(1, close - 1)), number))
+                continue;
             auto found = raw.find(number);
             if (found == raw.end()) {
                 // Sections past the limit are counted but not kept.
@@ -95,9 +107,11 @@ bool ParseUploadList(const char* data, size_t size, std::vector<UploadItem>& ite
             current = &found->second;
             continue;
         }
-        if (current == nullptr) continue;
+        if (current == nullptr)
+            continue;
         const size_t equals = line.find('=');
-        if (equals == std::string::npos) continue;
+        if (equals == std::string::npos)
+            continue;
         const std::string key = ToLowerAscii(Trim(line.substr(0, equals)));
         std::string value = Trim(line.substr(equals + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
@@ -141,7 +155,8 @@ bool ParseUploadList(const char* data, size_t size, std::vector<UploadItem>& ite
         out.ext = item.ext;
         items.push_back(out);
     }
-    if (stats != nullptr) *stats = counts;
+    if (stats != nullptr)
+        *stats = counts;
     return !items.empty();
 }
 

@@ -9,17 +9,18 @@
 namespace {
 
 class FileHandle {
-public:
+  public:
     explicit FileHandle(HANDLE handle) : handle_(handle) {}
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
     ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
     }
     HANDLE Get() const { return handle_; }
     bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
 
-private:
+  private:
     HANDLE handle_;
 };
 
@@ -64,24 +65,37 @@ void RestrictLibrarySearch() {
         setDefault = reinterpret_cast<SetDefaultDllDirectoriesProc>(
             reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
     }
-    if (setDefault != nullptr) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (setDefault != nullptr)
+        setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 HMODULE LoadSystemLibrary(const char* name) {
     return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
+void PinDeferredSystemLibraries() {
+    static const char* const kNames[] = {"crypt32.dll", "secur32.dll",  "bcrypt.dll",
+                                         "ncrypt.dll",  "iphlpapi.dll", "dnsapi.dll",
+                                         "userenv.dll", "netapi32.dll", "schannel.dll"};
+    // Kept loaded for the life of the process; a missing one is simply not there to plant.
+    for (const char* name : kNames)
+        LoadSystemLibrary(name);
+}
+
 UploadLibrary::~UploadLibrary() {
-    if (module_ != nullptr) FreeLibrary(module_);
+    if (module_ != nullptr)
+        FreeLibrary(module_);
 }
 
 UploadLibrary::LoadResult UploadLibrary::Load() {
     char exePath[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, exePath, sizeof(exePath));
-    if (length == 0 || length >= sizeof(exePath)) return LoadResult::Unusable;
+    if (length == 0 || length >= sizeof(exePath))
+        return LoadResult::Unusable;
     std::string folder(exePath, length);
     const size_t slash = folder.find_last_of('\\');
-    if (slash == std::string::npos) return LoadResult::Unusable;
+    if (slash == std::string::npos)
+        return LoadResult::Unusable;
     path_ = folder.substr(0, slash + 1) + "tarnup.dll";
 
     // Read and write sharing as the loader needs it: read yes, write and delete no.
@@ -89,8 +103,9 @@ UploadLibrary::LoadResult UploadLibrary::Load() {
                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.IsValid()) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? LoadResult::Missing
-                                                                              : LoadResult::Tampered;
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? LoadResult::Missing
+                   : LoadResult::Tampered;
     }
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(file.Get(), &info) ||
@@ -104,12 +119,14 @@ UploadLibrary::LoadResult UploadLibrary::Load() {
     }
     // Its imports (WinHTTP and the like) come from the system directory only.
     module_ = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module_ == nullptr) return LoadResult::Unusable;
+    if (module_ == nullptr)
+        return LoadResult::Unusable;
     TarnUpApi api;
-    if (!Bind(module_, "TarnUpApiVersion", api.apiVersion) || !Bind(module_, "TarnUpOpen", api.open) ||
-        !Bind(module_, "TarnUpEndpoint", api.endpoint) ||
-        !Bind(module_, "TarnUpSendFile", api.sendFile) || !Bind(module_, "TarnUpCancel", api.cancel) ||
-        !Bind(module_, "TarnUpClose", api.close) || api.apiVersion() != TARNUP_API_VERSION) {
+    if (!Bind(module_, "TarnUpApiVersion", api.apiVersion) ||
+        !Bind(module_, "TarnUpOpen", api.open) || !Bind(module_, "TarnUpEndpoint", api.endpoint) ||
+        !Bind(module_, "TarnUpSendFile", api.sendFile) ||
+        !Bind(module_, "TarnUpCancel", api.cancel) || !Bind(module_, "TarnUpClose", api.close) ||
+        api.apiVersion() != TARNUP_API_VERSION) {
         FreeLibrary(module_);
         module_ = nullptr;
         return LoadResult::Unusable;

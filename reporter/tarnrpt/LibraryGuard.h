@@ -13,6 +13,11 @@ void RestrictLibrarySearch();
 // Loads a system library from the system directory only; nullptr when it cannot.
 HMODULE LoadSystemLibrary(const char* name);
 
+// Loads, from the system directory, the libraries WinHTTP may load later on its own. Some systems
+// load such deferred imports with the program's folder first whatever the search was limited to
+// (Wine does); a library already loaded is not looked up again.
+void PinDeferredSystemLibraries();
+
 // The upload library's entry points, bound by name.
 struct TarnUpApi {
     decltype(&TarnUpApiVersion) apiVersion = nullptr;
@@ -27,7 +32,7 @@ struct TarnUpApi {
 // are the ones the reporter was built with. The file is held open without write or delete
 // sharing from the check until it is mapped, so it cannot be swapped in between.
 class UploadLibrary {
-public:
+  public:
     enum class LoadResult { Loaded, Missing, Tampered, Unusable };
 
     UploadLibrary() = default;
@@ -39,7 +44,7 @@ public:
     const TarnUpApi& Api() const { return api_; }
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     HMODULE module_ = nullptr;
     TarnUpApi api_;
     std::string path_;

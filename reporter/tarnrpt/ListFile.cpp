@@ -28,7 +28,8 @@ ListFile::OpenResult ListFile::Open(const std::string& path) {
         return OpenResult::Unreadable;
     }
     // A second name could be a hard link to someone else's file: read it, never delete it.
-    if (info.nNumberOfLinks != 1) deletable_ = false;
+    if (info.nNumberOfLinks != 1)
+        deletable_ = false;
     if (info.nFileSizeHigh != 0 || info.nFileSizeLow > reporter::kMaxUploadListBytes) {
         Close();
         return OpenResult::Unreadable;
@@ -41,7 +42,8 @@ ListFile::OpenResult ListFile::Open(const std::string& path) {
             Close();
             return OpenResult::Unreadable;
         }
-        if (read == 0) break;
+        if (read == 0)
+            break;
         filled += read;
     }
     bytes_.resize(filled);
@@ -62,7 +64,8 @@ bool ListFile::Delete() {
 }
 
 void ListFile::Close() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    if (handle_ != INVALID_HANDLE_VALUE)
+        CloseHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;
     deletable_ = false;
 }

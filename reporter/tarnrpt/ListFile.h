@@ -8,7 +8,7 @@
 // file with one name (no link or junction someone could have put in its place), read and later
 // deleted through that same handle: the file deleted is the file that was read.
 class ListFile {
-public:
+  public:
     enum class OpenResult { Opened, Missing, Unreadable };
 
     ListFile() = default;
@@ -22,7 +22,7 @@ public:
     bool Delete();
     void Close();
 
-private:
+  private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     bool deletable_ = false;
     std::string bytes_;

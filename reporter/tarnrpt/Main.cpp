@@ -13,20 +13,22 @@
 #include "reporter/tarnrpt/LibraryGuard.h"
 #include "reporter/tarnrpt/ListFile.h"
 #include "reporter/tarnrpt/ReporterDialog.h"
+#include "reporter/tarnrpt/User32.h"
 
 namespace {
 
 const char kCaption[] = "上传可疑文件";
 
 void ShowError(const std::string& text) {
-    MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    User32().MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 // The list view and progress bar classes live in the common controls library, which is not
 // imported (it is not a known DLL): it is loaded from the system directory here.
 bool InitCommonControlsFromSystem() {
     HMODULE library = LoadSystemLibrary("comctl32.dll");
-    if (library == nullptr) return false;
+    if (library == nullptr)
+        return false;
     typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX*);
     InitProc init = reinterpret_cast<InitProc>(
         reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")));
@@ -90,6 +92,7 @@ int RunReporter(HINSTANCE instance) {
             ShowError("无法加载上传组件：\n" + library.Path());
             return kExitSetupFailed;
     }
+    PinDeferredSystemLibraries();
     if (!InitCommonControlsFromSystem()) {
         ShowError("无法初始化窗口控件。");
         return kExitSetupFailed;
@@ -103,7 +106,8 @@ int RunReporter(HINSTANCE instance) {
     ReporterDialog dialog(api, session, MakeEntries(items), listFile);
     const int exitCode = dialog.Run(instance);
     // A transfer that ignored Cancel still uses the session and the rows: end here, at once.
-    if (!dialog.WorkerFinished()) ExitProcess(UINT(exitCode));
+    if (!dialog.WorkerFinished())
+        ExitProcess(UINT(exitCode));
     api.close(session);
     return exitCode;
 }
@@ -113,5 +117,7 @@ int RunReporter(HINSTANCE instance) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything else can load a library.
     RestrictLibrarySearch();
+    if (!LoadUser32())
+        return kExitSetupFailed;
     return RunReporter(instance);
 }

@@ -7,6 +7,7 @@
 #include "reporter/core/PathParts.h"
 #include "reporter/tarnrpt/ExitCodes.h"
 #include "reporter/tarnrpt/ListFile.h"
+#include "reporter/tarnrpt/User32.h"
 #include "reporter/tarnrpt/resource.h"
 
 namespace {
@@ -19,14 +20,15 @@ const UINT WM_WORKER_EXIT = WM_APP + 4;
 
 const UINT_PTR kCancelTimer = 1;
 // A cancelled transfer stops at its next chunk or timeout; past this the window closes anyway.
-const UINT kCancelGraceMs = 15000;
+const UINT kCancelGraceMs = 3000;
 const int kProgressRange = 1000;
 
 enum Column { kColumnName, kColumnFolder, kColumnSize, kColumnMd5, kColumnStatus };
 
 const char kIntroText[] =
     "以下文件正在您的电脑上运行，但没有有效的数字签名，可能与木马有关。上传后，塔恩安全实验室会分析"
-    "这些文件并改进查杀。只发送勾选的文件本身、文件名和 MD5，不发送其他个人信息；实验室已有的文件不会"
+    "这些文件并改进查杀。只发送勾选的文件本身、文件名和 "
+    "MD5，不发送其他个人信息；实验室已有的文件不会"
     "重复上传。取消勾选即可不发送该文件。";
 
 struct WorkerArguments {
@@ -46,16 +48,26 @@ struct ProgressContext {
 std::string StatusText(const ReportEntry& entry) {
     using Status = ReportEntry::Status;
     switch (entry.status) {
-        case Status::Waiting: return "等待上传";
-        case Status::Missing: return "文件不存在";
-        case Status::NotChecked: return "已跳过（未勾选）";
-        case Status::Uploading: return "正在上传…";
-        case Status::Uploaded: return "已上传";
-        case Status::Known: return "已存在（无需上传）";
-        case Status::Changed: return "已跳过（文件已改变）";
-        case Status::Unreadable: return "失败（无法读取文件）";
-        case Status::Unreachable: return "失败（无法连接服务器）";
-        case Status::Cancelled: return "已取消";
+        case Status::Waiting:
+            return "等待上传";
+        case Status::Missing:
+            return "文件不存在";
+        case Status::NotChecked:
+            return "已跳过（未勾选）";
+        case Status::Uploading:
+            return "正在上传…";
+        case Status::Uploaded:
+            return "已上传";
+        case Status::Known:
+            return "已存在（无需上传）";
+        case Status::Changed:
+            return "已跳过（文件已改变）";
+        case Status::Unreadable:
+            return "失败（无法读取文件）";
+        case Status::Unreachable:
+            return "失败（无法连接服务器）";
+        case Status::Cancelled:
+            return "已取消";
         case Status::Rejected: {
             char text[64];
             std::snprintf(text, sizeof(text), "失败（服务器拒绝，HTTP %u）", entry.httpStatus);
@@ -68,13 +80,20 @@ std::string StatusText(const ReportEntry& entry) {
 ReportEntry::Status StatusFromResult(int result) {
     using Status = ReportEntry::Status;
     switch (result) {
-        case TARNUP_UPLOADED: return Status::Uploaded;
-        case TARNUP_KNOWN: return Status::Known;
-        case TARNUP_CHANGED: return Status::Changed;
-        case TARNUP_UNREADABLE: return Status::Unreadable;
-        case TARNUP_CANCELLED: return Status::Cancelled;
-        case TARNUP_UNREACHABLE: return Status::Unreachable;
-        default: return Status::Rejected;
+        case TARNUP_UPLOADED:
+            return Status::Uploaded;
+        case TARNUP_KNOWN:
+            return Status::Known;
+        case TARNUP_CHANGED:
+            return Status::Changed;
+        case TARNUP_UNREADABLE:
+            return Status::Unreadable;
+        case TARNUP_CANCELLED:
+            return Status::Cancelled;
+        case TARNUP_UNREACHABLE:
+            return Status::Unreachable;
+        default:
+            return Status::Rejected;
     }
 }
 
@@ -82,11 +101,12 @@ void SetListText(HWND list, int row, int column, const std::string& text) {
     LVITEMA item = {};
     item.iSubItem = column;
     item.pszText = const_cast<char*>(text.c_str());
-    SendMessageA(list, LVM_SETITEMTEXTA, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+    User32().SendMessageA(list, LVM_SETITEMTEXTA, WPARAM(row), reinterpret_cast<LPARAM>(&item));
 }
 
 bool IsChecked(HWND list, size_t row) {
-    const LRESULT state = SendMessageA(list, LVM_GETITEMSTATE, WPARAM(row), LVIS_STATEIMAGEMASK);
+    const LRESULT state =
+        User32().SendMessageA(list, LVM_GETITEMSTATE, WPARAM(row), LVIS_STATEIMAGEMASK);
     return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
 }
 
@@ -94,7 +114,7 @@ void SetChecked(HWND list, size_t row, bool checked) {
     LVITEMA item = {};
     item.stateMask = LVIS_STATEIMAGEMASK;
     item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-    SendMessageA(list, LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+    User32().SendMessageA(list, LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(&item));
 }
 
 }  // namespace
@@ -104,12 +124,14 @@ ReporterDialog::ReporterDialog(const TarnUpApi& api, TarnUpSession* session,
     : api_(api), session_(session), entries_(std::move(entries)), listFile_(listFile) {}
 
 ReporterDialog::~ReporterDialog() {
-    if (worker_ != nullptr) CloseHandle(worker_);
+    if (worker_ != nullptr)
+        CloseHandle(worker_);
 }
 
 int ReporterDialog::Run(HINSTANCE instance) {
-    const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_REPORTER), nullptr,
-                                           DialogProc, reinterpret_cast<LPARAM>(this));
+    const INT_PTR result =
+        User32().DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_REPORTER), nullptr, DialogProc,
+                                 reinterpret_cast<LPARAM>(this));
     return result == -1 ? int(kExitSetupFailed) : exitCode_;
 }
 
@@ -119,11 +141,12 @@ INT_PTR CALLBACK ReporterDialog::DialogProc(HWND window, UINT message, WPARAM wP
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<ReporterDialog*>(lParam);
         self->window_ = window;
-        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        User32().SetWindowLongA(window, DWLP_USER, lParam);
     } else {
-        self = reinterpret_cast<ReporterDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+        self = reinterpret_cast<ReporterDialog*>(User32().GetWindowLongA(window, DWLP_USER));
     }
-    if (self == nullptr) return FALSE;
+    if (self == nullptr)
+        return FALSE;
     return self->OnMessage(message, wParam, lParam);
 }
 
@@ -133,18 +156,23 @@ INT_PTR ReporterDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnInitDialog();
             return TRUE;
         case WM_COMMAND:
-            if (LOWORD(wParam) == IDC_UPLOAD) OnUpload();
-            if (LOWORD(wParam) == IDCANCEL) OnCancel();
+            if (LOWORD(wParam) == IDC_UPLOAD)
+                OnUpload();
+            if (LOWORD(wParam) == IDCANCEL)
+                OnCancel();
             return TRUE;
         case WM_NOTIFY: {
             const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (header->idFrom != IDC_FILES) return FALSE;
+            if (header->idFrom != IDC_FILES)
+                return FALSE;
             if (header->code == LVN_ITEMCHANGING) {
-                const bool refuse = OnListItemChanging(*reinterpret_cast<const NMLISTVIEW*>(lParam));
-                SetWindowLongPtrA(window_, DWLP_MSGRESULT, refuse ? TRUE : FALSE);
+                const bool refuse =
+                    OnListItemChanging(*reinterpret_cast<const NMLISTVIEW*>(lParam));
+                User32().SetWindowLongA(window_, DWLP_MSGRESULT, refuse ? TRUE : FALSE);
                 return TRUE;
             }
-            if (header->code == LVN_ITEMCHANGED && phase_ == Phase::Choosing) ShowSelection();
+            if (header->code == LVN_ITEMCHANGED && phase_ == Phase::Choosing)
+                ShowSelection();
             return FALSE;
         }
         case WM_FILE_STARTED:
@@ -163,12 +191,16 @@ INT_PTR ReporterDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam == kCancelTimer && phase_ == Phase::Cancelling) {
                 // The worker is stuck in a transfer: stop waiting. The process ends with the
                 // window (see WorkerFinished).
-                KillTimer(window_, kCancelTimer);
+                User32().KillTimer(window_, kCancelTimer);
                 Finish(true);
             }
             return TRUE;
     }
     return FALSE;
+}
+
+HWND ReporterDialog::Item(int id) const {
+    return User32().GetDlgItem(window_, id);
 }
 
 bool ReporterDialog::WorkerFinished() const {
@@ -177,20 +209,21 @@ bool ReporterDialog::WorkerFinished() const {
 
 void ReporterDialog::OnInitDialog() {
     list_ = Item(IDC_FILES);
-    SetWindowTextA(Item(IDC_INTRO), kIntroText);
-    SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-                 LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    User32().SetWindowTextA(Item(IDC_INTRO), kIntroText);
+    User32().SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                          LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     const struct {
         const char* title;
         int width;
-    } columns[] = {{"文件名", 110}, {"所在文件夹", 170}, {"大小", 62}, {"MD5", 220}, {"状态", 150}};
+    } columns[] = {{"文件名", 110}, {"所在文件夹", 165}, {"大小", 62}, {"MD5", 228}, {"状态", 160}};
     for (int i = 0; i < int(sizeof(columns) / sizeof(columns[0])); ++i) {
         LVCOLUMNA column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.pszText = const_cast<char*>(columns[i].title);
         column.cx = columns[i].width;
         column.iSubItem = i;
-        SendMessageA(list_, LVM_INSERTCOLUMNA, WPARAM(i), reinterpret_cast<LPARAM>(&column));
+        User32().SendMessageA(list_, LVM_INSERTCOLUMNA, WPARAM(i),
+                              reinterpret_cast<LPARAM>(&column));
     }
     for (size_t row = 0; row < entries_.size(); ++row) {
         ReportEntry& entry = entries_[row];
@@ -198,27 +231,32 @@ void ReporterDialog::OnInitDialog() {
         item.mask = LVIF_TEXT;
         item.iItem = int(row);
         item.pszText = const_cast<char*>(entry.name.c_str());
-        SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        User32().SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
         SetListText(list_, int(row), kColumnFolder, entry.folder);
-        SetListText(list_, int(row), kColumnSize, entry.exists ? reporter::FormatSize(entry.size) : "-");
+        SetListText(list_, int(row), kColumnSize,
+                    entry.exists ? reporter::FormatSize(entry.size) : "-");
         SetListText(list_, int(row), kColumnMd5, entry.item.md5);
-        if (!entry.exists) entry.status = ReportEntry::Status::Missing;
+        if (!entry.exists)
+            entry.status = ReportEntry::Status::Missing;
         SetChecked(list_, row, entry.exists);
         ShowStatus(row);
     }
     char destination[600];
     std::snprintf(destination, sizeof(destination), "上传到：%s", api_.endpoint(session_));
-    SetWindowTextA(Item(IDC_DESTINATION), destination);
-    SendMessageA(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kProgressRange);
+    User32().SetWindowTextA(Item(IDC_DESTINATION), destination);
+    User32().SendMessageA(Item(IDC_PROGRESS), PBM_SETRANGE32, 0, kProgressRange);
     ShowSelection();
 }
 
 bool ReporterDialog::OnListItemChanging(const NMLISTVIEW& change) {
-    if ((change.uChanged & LVIF_STATE) == 0) return false;
+    if ((change.uChanged & LVIF_STATE) == 0)
+        return false;
     const UINT oldCheck = change.uOldState & LVIS_STATEIMAGEMASK;
     const UINT newCheck = change.uNewState & LVIS_STATEIMAGEMASK;
-    if (oldCheck == newCheck || oldCheck == 0) return false;  // not a checkbox change
-    if (phase_ != Phase::Choosing) return true;  // what is being sent no longer changes
+    if (oldCheck == newCheck || oldCheck == 0)
+        return false;  // not a checkbox change
+    if (phase_ != Phase::Choosing)
+        return true;  // what is being sent no longer changes
     // A file that is not there cannot be chosen.
     const size_t row = size_t(change.iItem);
     return row < entries_.size() && !entries_[row].exists && (newCheck >> 12) == 2;
@@ -240,12 +278,13 @@ void ReporterDialog::ShowSelection() {
     char text[200];
     std::snprintf(text, sizeof(text), "已选择 %u 个文件（共 %u 个），合计 %s。", unsigned(count),
                   unsigned(entries_.size()), reporter::FormatSize(bytes).c_str());
-    SetWindowTextA(Item(IDC_SUMMARY), text);
-    EnableWindow(Item(IDC_UPLOAD), count != 0);
+    User32().SetWindowTextA(Item(IDC_SUMMARY), text);
+    User32().EnableWindow(Item(IDC_UPLOAD), count != 0);
 }
 
 void ReporterDialog::OnUpload() {
-    if (phase_ != Phase::Choosing) return;
+    if (phase_ != Phase::Choosing)
+        return;
     queue_.clear();
     batchBytes_ = doneBytes_ = 0;
     WorkerArguments* arguments = new WorkerArguments{window_, api_, session_, {}, {}};
@@ -265,13 +304,14 @@ void ReporterDialog::OnUpload() {
         return;
     }
     phase_ = Phase::Uploading;
-    EnableWindow(Item(IDC_UPLOAD), FALSE);
-    SetWindowTextA(Item(IDC_SUMMARY), "正在上传……");
+    User32().EnableWindow(Item(IDC_UPLOAD), FALSE);
+    User32().SetWindowTextA(Item(IDC_SUMMARY), "正在上传……");
     DWORD threadId = 0;
     worker_ = CreateThread(nullptr, 0, WorkerProc, arguments, 0, &threadId);
     if (worker_ == nullptr) {
         delete arguments;
-        for (size_t row : queue_) entries_[row].status = ReportEntry::Status::Unreachable;
+        for (size_t row : queue_)
+            entries_[row].status = ReportEntry::Status::Unreachable;
         Finish(false);
     }
 }
@@ -284,14 +324,14 @@ void ReporterDialog::OnCancel() {
         case Phase::Uploading:
             phase_ = Phase::Cancelling;
             api_.cancel(session_);
-            EnableWindow(Item(IDCANCEL), FALSE);
-            SetWindowTextA(Item(IDC_SUMMARY), "正在取消……");
-            SetTimer(window_, kCancelTimer, kCancelGraceMs, nullptr);
+            User32().EnableWindow(Item(IDCANCEL), FALSE);
+            User32().SetWindowTextA(Item(IDC_SUMMARY), "正在取消……");
+            User32().SetTimer(window_, kCancelTimer, kCancelGraceMs, nullptr);
             break;
         case Phase::Cancelling:
             break;
         case Phase::Finished:
-            EndDialog(window_, 1);
+            User32().EndDialog(window_, 1);
             break;
     }
 }
@@ -305,18 +345,18 @@ DWORD WINAPI ReporterDialog::WorkerProc(void* parameter) {
         uint32_t httpStatus = 0;
         // Once the service cannot be reached at all, the other files are not tried one by one.
         if (!unreachable) {
-            PostMessageA(arguments->window, WM_FILE_STARTED, row, 0);
+            User32().PostMessageA(arguments->window, WM_FILE_STARTED, row, 0);
             const reporter::UploadItem& item = *arguments->items[i];
             ProgressContext progress = {arguments->window, row, 0};
-            result = arguments->api.sendFile(arguments->session, item.file.c_str(),
-                                             item.md5.c_str(), item.ext.c_str(), ProgressProc,
-                                             &progress, &httpStatus);
+            result =
+                arguments->api.sendFile(arguments->session, item.file.c_str(), item.md5.c_str(),
+                                        item.ext.c_str(), ProgressProc, &progress, &httpStatus);
             unreachable = result == TARNUP_UNREACHABLE;
         }
-        PostMessageA(arguments->window, WM_FILE_DONE, row,
-                     MAKELPARAM(WORD(result), WORD(httpStatus > 0xffff ? 0 : httpStatus)));
+        User32().PostMessageA(arguments->window, WM_FILE_DONE, row,
+                              MAKELPARAM(WORD(result), WORD(httpStatus > 0xffff ? 0 : httpStatus)));
     }
-    PostMessageA(arguments->window, WM_WORKER_EXIT, 0, 0);
+    User32().PostMessageA(arguments->window, WM_WORKER_EXIT, 0, 0);
     delete arguments;
     return 0;
 }
@@ -324,32 +364,38 @@ DWORD WINAPI ReporterDialog::WorkerProc(void* parameter) {
 void ReporterDialog::ProgressProc(void* context, uint64_t sent, uint64_t total) {
     ProgressContext* progress = static_cast<ProgressContext*>(context);
     const unsigned permille = total == 0 ? 1000 : unsigned(sent * 1000 / total);
-    if (permille == progress->lastPermille) return;
+    if (permille == progress->lastPermille)
+        return;
     progress->lastPermille = permille;
-    PostMessageA(progress->window, WM_FILE_PROGRESS, progress->row, LPARAM(permille));
+    User32().PostMessageA(progress->window, WM_FILE_PROGRESS, progress->row, LPARAM(permille));
 }
 
 void ReporterDialog::OnFileStarted(size_t row) {
-    if (row >= entries_.size()) return;
+    if (row >= entries_.size())
+        return;
     entries_[row].status = ReportEntry::Status::Uploading;
     ShowStatus(row);
-    SendMessageA(list_, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
+    User32().SendMessageA(list_, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
 }
 
 void ReporterDialog::OnFileProgress(size_t row, unsigned permille) {
-    if (row >= entries_.size() || phase_ == Phase::Finished) return;
+    if (row >= entries_.size() || phase_ == Phase::Finished)
+        return;
     ShowBatchProgress(row, permille);
 }
 
 void ReporterDialog::ShowBatchProgress(size_t row, unsigned permille) {
     uint64_t done = doneBytes_;
-    if (row < entries_.size()) done += entries_[row].size * (permille > 1000 ? 1000 : permille) / 1000;
-    const int position = batchBytes_ == 0 ? kProgressRange : int(done * kProgressRange / batchBytes_);
-    SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, WPARAM(position), 0);
+    if (row < entries_.size())
+        done += entries_[row].size * (permille > 1000 ? 1000 : permille) / 1000;
+    const int position =
+        batchBytes_ == 0 ? kProgressRange : int(done * kProgressRange / batchBytes_);
+    User32().SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, WPARAM(position), 0);
 }
 
 void ReporterDialog::OnFileDone(size_t row, int result, uint32_t httpStatus) {
-    if (row >= entries_.size() || phase_ == Phase::Finished) return;
+    if (row >= entries_.size() || phase_ == Phase::Finished)
+        return;
     ReportEntry& entry = entries_[row];
     entry.status = StatusFromResult(result);
     entry.httpStatus = httpStatus;
@@ -359,8 +405,9 @@ void ReporterDialog::OnFileDone(size_t row, int result, uint32_t httpStatus) {
 }
 
 void ReporterDialog::OnWorkerExit() {
-    if (phase_ == Phase::Finished) return;
-    KillTimer(window_, kCancelTimer);
+    if (phase_ == Phase::Finished)
+        return;
+    User32().KillTimer(window_, kCancelTimer);
     Finish(phase_ == Phase::Cancelling);
 }
 
@@ -377,19 +424,30 @@ void ReporterDialog::Finish(bool cancelled) {
             ShowStatus(row);
         }
         switch (entry.status) {
-            case Status::Uploaded: ++uploaded; break;
-            case Status::Known: ++known; break;
-            case Status::Unreachable: unreachable = true; ++failed; break;
+            case Status::Uploaded:
+                ++uploaded;
+                break;
+            case Status::Known:
+                ++known;
+                break;
+            case Status::Unreachable:
+                unreachable = true;
+                ++failed;
+                break;
             case Status::Unreadable:
-            case Status::Rejected: ++failed; break;
-            default: ++skipped; break;
+            case Status::Rejected:
+                ++failed;
+                break;
+            default:
+                ++skipped;
+                break;
         }
     }
     // The list is temporary: whatever the outcome, it has served.
     listFile_.Delete();
     if (!started) {
         exitCode_ = kExitCancelled;
-        EndDialog(window_, 1);
+        User32().EndDialog(window_, 1);
         return;
     }
     exitCode_ = cancelled ? kExitCancelled : failed != 0 ? kExitUploadsFailed : kExitDone;
@@ -398,10 +456,11 @@ void ReporterDialog::Finish(bool cancelled) {
     std::snprintf(text, sizeof(text), "%s：已上传 %u 个，已存在 %u 个，失败 %u 个，跳过 %u 个。%s",
                   head, uploaded, known, failed, skipped,
                   unreachable ? "无法连接上传服务器，请检查网络后重试。" : "");
-    SetWindowTextA(Item(IDC_SUMMARY), text);
-    if (!cancelled) SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, kProgressRange, 0);
-    SetWindowTextA(Item(IDCANCEL), "关闭");
-    EnableWindow(Item(IDCANCEL), TRUE);
-    EnableWindow(Item(IDC_UPLOAD), FALSE);
-    SetFocus(Item(IDCANCEL));
+    User32().SetWindowTextA(Item(IDC_SUMMARY), text);
+    if (!cancelled)
+        User32().SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, kProgressRange, 0);
+    User32().SetWindowTextA(Item(IDCANCEL), "关闭");
+    User32().EnableWindow(Item(IDCANCEL), TRUE);
+    User32().EnableWindow(Item(IDC_UPLOAD), FALSE);
+    User32().SetFocus(Item(IDCANCEL));
 }

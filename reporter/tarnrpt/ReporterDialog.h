@@ -14,8 +14,17 @@ class ListFile;
 // One row of the file list.
 struct ReportEntry {
     enum class Status {
-        Waiting, Missing, NotChecked, Uploading, Uploaded, Known, Changed, Unreadable,
-        Unreachable, Rejected, Cancelled
+        Waiting,
+        Missing,
+        NotChecked,
+        Uploading,
+        Uploaded,
+        Known,
+        Changed,
+        Unreadable,
+        Unreachable,
+        Rejected,
+        Cancelled
     };
     reporter::UploadItem item;
     std::string folder, name;
@@ -30,7 +39,7 @@ struct ReportEntry {
 // and Cancel stops the upload at any point. When the run ends the outcome is shown and the list
 // file is deleted.
 class ReporterDialog {
-public:
+  public:
     ReporterDialog(const TarnUpApi& api, TarnUpSession* session, std::vector<ReportEntry> entries,
                    ListFile& listFile);
     ReporterDialog(const ReporterDialog&) = delete;
@@ -43,7 +52,7 @@ public:
     // in use, so the caller must end the process rather than clean up.
     bool WorkerFinished() const;
 
-private:
+  private:
     enum class Phase { Choosing, Uploading, Cancelling, Finished };
 
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -63,7 +72,7 @@ private:
     void ShowStatus(size_t index);
     void ShowSelection();
     void ShowBatchProgress(size_t currentIndex, unsigned permille);
-    HWND Item(int id) const { return GetDlgItem(window_, id); }
+    HWND Item(int id) const;
 
     TarnUpApi api_;
     TarnUpSession* session_;

@@ -11,8 +11,9 @@ std::string Parse(const std::string& line) {
 }
 
 TEST(CommandLineTest, PathIsEverythingAfterTheColonSpacesIncluded) {
-    EXPECT_EQ(Parse("\"C:\\Users\\A B\\Temp\\tarnrpt.exe\" /files:C:\\Users\\A B\\Temp\\vex7275.tmp"),
-              "C:\\Users\\A B\\Temp\\vex7275.tmp");
+    EXPECT_EQ(
+        Parse("\"C:\\Users\\A B\\Temp\\tarnrpt.exe\" /files:C:\\Users\\A B\\Temp\\vex7275.tmp"),
+        "C:\\Users\\A B\\Temp\\vex7275.tmp");
     EXPECT_EQ(Parse("tarnrpt.exe /files:C:\\My Files\\ list .tmp"), "C:\\My Files\\ list .tmp");
 }
 

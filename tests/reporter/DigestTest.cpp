@@ -29,20 +29,25 @@ TEST(DigestTest, Md5MatchesTheRfcTestSuite) {
     EXPECT_EQ(Digest<Md5>(""), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(Digest<Md5>("abc"), "900150983cd24fb0d6963f7d28e17f72");
     EXPECT_EQ(Digest<Md5>("message digest"), "f96b697d7cb7938d525a2f31aaf161d0");
-    EXPECT_EQ(Digest<Md5>("12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
-              "57edf4a22be3c955ac49da2e2107b67a");
+    EXPECT_EQ(
+        Digest<Md5>(
+            "12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
+        "57edf4a22be3c955ac49da2e2107b67a");
 }
 
 TEST(DigestTest, Sha256MatchesTheStandardVectors) {
-    EXPECT_EQ(Digest<Sha256>(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(Digest<Sha256>("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Digest<Sha256>(""),
+              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Digest<Sha256>("abc"),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     EXPECT_EQ(Digest<Sha256>("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
 }
 
 TEST(DigestTest, FeedingInPiecesAcrossBlockEdgesGivesTheSameDigest) {
     std::string text;
-    for (int i = 0; i < 1000; ++i) text.push_back(char(i * 7));
+    for (int i = 0; i < 1000; ++i)
+        text.push_back(char(i * 7));
     for (size_t piece : {1u, 3u, 55u, 56u, 63u, 64u, 65u, 999u}) {
         EXPECT_EQ(Digest<Md5>(text, piece), Digest<Md5>(text)) << piece;
         EXPECT_EQ(Digest<Sha256>(text, piece), Digest<Sha256>(text)) << piece;

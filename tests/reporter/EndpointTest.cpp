@@ -27,12 +27,11 @@ TEST(EndpointTest, SchemeHostPortAndBasePathAreTakenApart) {
 
 TEST(EndpointTest, AnythingButAPlainHttpUrlIsRefused) {
     Endpoint endpoint;
-    for (const char* url :
-         {"", "ftp://a.example", "http://", "http://:80", "http://a.example:0",
-          "http://a.example:65536", "http://a.example:", "http://user@a.example/",
-          "http://a.example/x?y=1", "http://a.example/x#y", "http://a_b.example",
-          "http://a.example/../x", "http://a.example//x", "http://a.example/x y",
-          "http://a.example:80x", "a.example"}) {
+    for (const char* url : {"", "ftp://a.example", "http://", "http://:80", "http://a.example:0",
+                            "http://a.example:65536", "http://a.example:", "http://user@a.example/",
+                            "http://a.example/x?y=1", "http://a.example/x#y", "http://a_b.example",
+                            "http://a.example/../x", "http://a.example//x", "http://a.example/x y",
+                            "http://a.example:80x", "a.example"}) {
         EXPECT_FALSE(ParseEndpoint(url, endpoint)) << url;
     }
     EXPECT_TRUE(ParseEndpoint("http://a.example:65535/x", endpoint));

@@ -21,9 +21,9 @@ std::vector<UploadItem> Parse(const std::string& text, UploadListStats* stats = 
 }
 
 TEST(UploadListTest, ListWrittenByTheMainProgramIsReadInOrder) {
-    const std::string text = Section(0, "C:\\Program Files\\A App\\a.dll", kMd5A,
-                                     "type=thVormak|name=a.dll|") +
-                             Section(1, "C:\\b\\b.exe", kMd5B);
+    const std::string text =
+        Section(0, "C:\\Program Files\\A App\\a.dll", kMd5A, "type=thVormak|name=a.dll|") +
+        Section(1, "C:\\b\\b.exe", kMd5B);
     UploadListStats stats;
     const auto items = Parse(text, &stats);
     ASSERT_EQ(items.size(), 2u);
@@ -37,8 +37,8 @@ TEST(UploadListTest, ListWrittenByTheMainProgramIsReadInOrder) {
 }
 
 TEST(UploadListTest, GapsAndOrderOfNumbersDoNotLoseItems) {
-    const std::string text =
-        Section(7, "C:\\c.dll", kMd5A) + Section(2, "C:\\b.dll", kMd5A) + Section(0, "C:\\a.dll", kMd5B);
+    const std::string text = Section(7, "C:\\c.dll", kMd5A) + Section(2, "C:\\b.dll", kMd5A) +
+                             Section(0, "C:\\a.dll", kMd5B);
     const auto items = Parse(text);
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0].file, "C:\\a.dll");
@@ -65,9 +65,10 @@ TEST(UploadListTest, ItemsWithoutUsableFileOrMd5AreLeftOutButExtIsOptional) {
 }
 
 TEST(UploadListTest, NamesIgnoreCaseAndBlanksQuotesCommentsAreHandled) {
-    const std::string text = "\xEF\xBB\xBF; written by hand\n[global]\nfile=C:\\not-an-item.dll\n"
-                             " [ item3 ] \n  FILE =  \"C:\\with space\\a.dll\"  \n"
-                             "MD5=ABCDEF0123456789ABCDEF0123456789\nExt=x\nfile=C:\\second.dll\n";
+    const std::string text =
+        "\xEF\xBB\xBF; written by hand\n[global]\nfile=C:\\not-an-item.dll\n"
+        " [ item3 ] \n  FILE =  \"C:\\with space\\a.dll\"  \n"
+        "MD5=ABCDEF0123456789ABCDEF0123456789\nExt=x\nfile=C:\\second.dll\n";
     const auto items = Parse(text);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].number, 3u);
