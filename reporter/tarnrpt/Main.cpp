@@ -77,6 +77,12 @@ int RunReporter(HINSTANCE instance) {
         return kExitBadList;
     }
 
+    // From here on the list has been read: it goes whatever happens next.
+    struct DeleteListOnExit {
+        ListFile& list;
+        ~DeleteListOnExit() { list.Delete(); }
+    } deleteList{listFile};
+
     UploadLibrary library;
     switch (library.Load()) {
         case UploadLibrary::LoadResult::Loaded:

@@ -80,9 +80,7 @@ struct TarnUpSession {
     HANDLE cancelEvent = nullptr;
     volatile LONG cancelled = 0;
 
-    bool IsCancelled() const {
-        return InterlockedCompareExchange(const_cast<LONG*>(&cancelled), 0, 0) != 0;
-    }
+    bool IsCancelled() { return InterlockedCompareExchange(&cancelled, 0, 0) != 0; }
 };
 
 namespace {

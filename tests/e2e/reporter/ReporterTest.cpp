@@ -218,7 +218,8 @@ class ReporterTest : public testing::Test {
 };
 
 TEST_F(ReporterTest, UploadsTheUnknownFilesAndSkipsTheKnownOne) {
-    const Sample first = MakeSample("first.dll", 70000, 1);
+    // The largest file the main program lists (4,231,168 bytes is left out).
+    const Sample first = MakeSample("first.dll", 4231167, 1);
     const Sample second = MakeSample("第二 个.dll", 1234, 2);
     const Sample known = MakeSample("known.exe", 5000, 3);
     WriteList({first, second, known});
@@ -229,7 +230,7 @@ TEST_F(ReporterTest, UploadsTheUnknownFilesAndSkipsTheKnownOne) {
     EXPECT_EQ(reporter_.RowText(0, kColumnName), "first.dll");
     EXPECT_EQ(reporter_.RowText(1, kColumnName), "第二 个.dll");
     EXPECT_EQ(reporter_.RowText(1, kColumnFolder), samples_);
-    EXPECT_EQ(reporter_.RowText(0, kColumnSize), "68.4 KB");
+    EXPECT_EQ(reporter_.RowText(0, kColumnSize), "4.0 MB");
     EXPECT_EQ(reporter_.RowText(2, kColumnMd5), known.md5);
     for (int row = 0; row < 3; ++row) {
         EXPECT_TRUE(reporter_.IsRowChecked(row)) << row;
@@ -421,6 +422,7 @@ TEST_F(ReporterTest, AlteredUploadLibraryIsRefused) {
     ASSERT_TRUE(reporter_.WaitForExit(&code));
     EXPECT_EQ(code, 2u);
     EXPECT_EQ(ReceiverLog(), "");
+    EXPECT_FALSE(FileExists(listPath_));
 }
 
 TEST_F(ReporterTest, MissingEmptyOrAbsentListShowsAMessageAndFails) {
