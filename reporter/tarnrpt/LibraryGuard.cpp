@@ -5,24 +5,9 @@
 
 #include "reporter/TarnUpDigest.h"
 #include "reporter/core/Sha256.h"
+#include "reporter/win/FileHandle.h"
 
 namespace {
-
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    HANDLE Get() const { return handle_; }
-    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
-};
 
 const DWORD kMaxLibrarySize = 8 * 1024 * 1024;
 
@@ -99,8 +84,8 @@ UploadLibrary::LoadResult UploadLibrary::Load() {
     path_ = folder.substr(0, slash + 1) + "tarnup.dll";
 
     // Read and write sharing as the loader needs it: read yes, write and delete no.
-    FileHandle file(CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    reporter::FileHandle file(CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.IsValid()) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND

@@ -13,6 +13,7 @@
 #include "reporter/core/Md5.h"
 #include "reporter/core/Multipart.h"
 #include "reporter/core/RetryPolicy.h"
+#include "reporter/win/FileHandle.h"
 
 namespace {
 
@@ -42,22 +43,6 @@ class InternetHandle {
 
   private:
     HINTERNET handle_;
-};
-
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    HANDLE Get() const { return handle_; }
-    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
 };
 
 std::wstring Widen(const std::string& ascii) {
@@ -200,8 +185,9 @@ Attempt SendWithRetry(TarnUpSession* session, const wchar_t* method, const std::
 
 // Reads the whole file through one handle, so that the bytes hashed are the bytes sent.
 int ReadSample(const char* path, std::vector<uint8_t>& bytes) {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    reporter::FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                                          nullptr));
     if (!file.IsValid())
         return TARNUP_UNREADABLE;
     // Only plain files: a device or pipe name in the list must not be read.

@@ -338,6 +338,24 @@ TEST_F(ReporterTest, NothingCheckedMeansUploadCannotBePressed) {
     EXPECT_FALSE(FileExists(listPath_));
 }
 
+TEST_F(ReporterTest, FileGoneSinceTheListWasWrittenIsShownButCannotBeChosen) {
+    const Sample present = MakeSample("present.dll", 900, 15);
+    const Sample gone = MakeSample("gone.dll", 800, 16);
+    WriteList({present, gone});
+    ASSERT_TRUE(DeleteFileA(gone.path.c_str()));
+    StartOnList();
+    ASSERT_EQ(reporter_.RowCount(), 2);
+    EXPECT_TRUE(reporter_.IsRowChecked(0));
+    EXPECT_FALSE(reporter_.IsRowChecked(1));
+    EXPECT_EQ(reporter_.RowText(1, kColumnStatus), "文件不存在");
+    EXPECT_EQ(reporter_.RowText(1, kColumnSize), "-");
+    EXPECT_FALSE(reporter_.SetRowChecked(1, true));
+    EXPECT_EQ(UploadAndWait(), "上传完成：已上传 1 个，已存在 0 个，失败 0 个，跳过 1 个。");
+    EXPECT_EQ(reporter_.RowText(1, kColumnStatus), "文件不存在");
+    EXPECT_EQ(ReceiverLog().find(gone.md5), std::string::npos) << ReceiverLog();
+    EXPECT_EQ(CloseAndExitCode(), 0u);
+}
+
 TEST_F(ReporterTest, FileChangedSinceTheListWasWrittenIsSkipped) {
     Sample changed = MakeSample("changed.dll", 4000, 11);
     WriteList({changed});
