@@ -1,0 +1,18 @@
+// A library planted beside the reporter under the name of a system one. Whenever a process
+// loads it, it leaves "<its path>.loaded" beside itself.
+#include <windows.h>
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        char path[MAX_PATH + 8];
+        const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+        if (length != 0 && length < MAX_PATH) {
+            lstrcatA(path, ".loaded");
+            HANDLE marker = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (marker != INVALID_HANDLE_VALUE)
+                CloseHandle(marker);
+        }
+    }
+    return TRUE;
+}

@@ -1,0 +1,514 @@
+// End-to-end scenarios of the reporter: tarnrpt.exe started on an upload list in a folder of
+// the temporary directory, as the main program starts it, uploading through the real tarnup.dll
+// and WinHTTP to the sample receiver on 127.0.0.1.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e/harness/AppDriver.h"
+#include "e2e/reporter/ReporterDriver.h"
+#include "reporter/core/Hex.h"
+#include "reporter/core/Md5.h"
+
+namespace e2e {
+namespace {
+
+struct ReceiverOptions {
+    std::string dir;  // Windows path of the receiver's folder
+    std::string port, deadPort;
+    std::string probeDll, plantControl;
+    std::string planted;  // library names without ".dll", comma-separated
+} g_receiver;
+
+std::string ReadWholeFile(const std::string& path) {
+    std::string bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read != 0) {
+        bytes.append(buffer, read);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Md5Of(const std::string& bytes) {
+    reporter::Md5 md5;
+    md5.Update(bytes.data(), bytes.size());
+    uint8_t digest[reporter::Md5::kDigestSize];
+    md5.Finish(digest);
+    return reporter::ToHex(digest, sizeof(digest));
+}
+
+void DeleteTree(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteTree(path);
+            } else {
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+struct Sample {
+    std::string path, bytes, md5;
+};
+
+// One scenario: a folder in the temporary directory with the reporter, its library, the list
+// and the sample files, and a fresh receiver state.
+class ReporterTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof(temp), temp);
+        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        // Spaces and Chinese in the folder: the list path on the command line is not quoted.
+        folder_ = std::string(temp) + "rpt e2e " + name;
+        DeleteTree(folder_);
+        ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
+        samples_ = folder_ + "\\样本 文件夹";
+        ASSERT_TRUE(CreateDirectoryA(samples_.c_str(), nullptr));
+        const std::string& app = GetOptions().appPath;
+        const std::string binaries = app.substr(0, app.find_last_of('\\'));
+        reporterPath_ = folder_ + "\\tarnrpt.exe";
+        ASSERT_TRUE(CopyFileA(app.c_str(), reporterPath_.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA((binaries + "\\tarnup.dll").c_str(),
+                              (folder_ + "\\tarnup.dll").c_str(), FALSE));
+        listPath_ = folder_ + "\\vex7275.tmp";
+        SetEndpoint(g_receiver.port);
+        ResetReceiver("");
+    }
+
+    void TearDown() override {
+        reporter_.Kill();
+        DeleteTree(folder_);
+    }
+
+    void SetEndpoint(const std::string& port) {
+        const std::string url = "http://127.0.0.1:" + port;
+        SetEnvironmentVariableA("TARNUP_ENDPOINT", url.c_str());
+    }
+
+    // Empties the receiver's store and log and gives it new instructions.
+    void ResetReceiver(const std::string& settings) {
+        static int generation = 0;
+        const std::string stored = g_receiver.dir + "\\stored";
+        DeleteTree(stored);
+        DeleteFileA((g_receiver.dir + "\\requests.log").c_str());
+        CreateDirectoryA(stored.c_str(), nullptr);
+        std::string json = "{\"generation\": " + std::to_string(++generation);
+        if (!settings.empty())
+            json += ", " + settings;
+        json += "}";
+        ASSERT_TRUE(WriteWholeFile(g_receiver.dir + "\\control.json", json));
+    }
+
+    std::string ReceiverLog() const { return ReadWholeFile(g_receiver.dir + "\\requests.log"); }
+    std::string Stored(const std::string& md5) const {
+        return ReadWholeFile(g_receiver.dir + "\\stored\\" + md5 + ".bin");
+    }
+    bool IsStored(const std::string& md5) const {
+        return FileExists(g_receiver.dir + "\\stored\\" + md5 + ".bin");
+    }
+
+    Sample MakeSample(const std::string& name, size_t size, unsigned seed) {
+        Sample sample;
+        sample.path = samples_ + "\\" + name;
+        uint32_t state = seed * 2654435761u + 1;
+        for (size_t i = 0; i < size; ++i) {
+            state = state * 1103515245u + 12345u;
+            sample.bytes.push_back(char(state >> 24));
+        }
+        sample.md5 = Md5Of(sample.bytes);
+        EXPECT_TRUE(WriteWholeFile(sample.path, sample.bytes));
+        return sample;
+    }
+
+    // Writes the list as the main program does, through the profile functions.
+    void WriteList(const std::vector<Sample>& samples) {
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const std::string section = "ITEM" + std::to_string(i);
+            const std::string& path = samples[i].path;
+            const std::string ext =
+                "type=thVormak|name=" + path.substr(path.find_last_of('\\') + 1) + "|";
+            WritePrivateProfileStringA(section.c_str(), "file", path.c_str(), listPath_.c_str());
+            WritePrivateProfileStringA(section.c_str(), "md5", samples[i].md5.c_str(),
+                                       listPath_.c_str());
+            WritePrivateProfileStringA(section.c_str(), "ext", ext.c_str(), listPath_.c_str());
+        }
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, listPath_.c_str());
+    }
+
+    void StartOnList() {
+        ASSERT_TRUE(reporter_.Start(reporterPath_, "/files:" + listPath_));
+        ASSERT_TRUE(reporter_.WaitForWindow()) << "the reporter window did not appear";
+    }
+
+    // Presses Upload and waits for the outcome line.
+    std::string UploadAndWait(DWORD timeoutMs = 60000) {
+        reporter_.Click(kReporterUpload);
+        const bool finished = WaitUntil(
+            [&] {
+                const std::string summary = reporter_.SummaryText();
+                return StartsWith(summary, "上传完成") || StartsWith(summary, "上传未全部完成") ||
+                       StartsWith(summary, "上传已取消");
+            },
+            timeoutMs, 50);
+        EXPECT_TRUE(finished) << "no outcome; summary: " << reporter_.SummaryText();
+        return reporter_.SummaryText();
+    }
+
+    DWORD CloseAndExitCode() {
+        EXPECT_EQ(reporter_.ButtonText(kReporterClose), "关闭");
+        reporter_.Click(kReporterClose);
+        DWORD code = 0xDEAD;
+        EXPECT_TRUE(reporter_.WaitForExit(&code, 15000)) << "the reporter did not exit";
+        return code;
+    }
+
+    size_t Count(const std::string& text, const std::string& what) const {
+        size_t count = 0;
+        for (size_t pos = text.find(what); pos != std::string::npos;
+             pos = text.find(what, pos + 1)) {
+            ++count;
+        }
+        return count;
+    }
+
+    std::string folder_, samples_, reporterPath_, listPath_;
+    Reporter reporter_;
+};
+
+TEST_F(ReporterTest, UploadsTheUnknownFilesAndSkipsTheKnownOne) {
+    // The largest file the main program lists (4,231,168 bytes is left out).
+    const Sample first = MakeSample("first.dll", 4231167, 1);
+    const Sample second = MakeSample("第二 个.dll", 1234, 2);
+    const Sample known = MakeSample("known.exe", 5000, 3);
+    WriteList({first, second, known});
+    ResetReceiver("\"known\": [\"" + known.md5 + "\"]");
+
+    StartOnList();
+    ASSERT_EQ(reporter_.RowCount(), 3);
+    EXPECT_EQ(reporter_.RowText(0, kColumnName), "first.dll");
+    EXPECT_EQ(reporter_.RowText(1, kColumnName), "第二 个.dll");
+    EXPECT_EQ(reporter_.RowText(1, kColumnFolder), samples_);
+    EXPECT_EQ(reporter_.RowText(0, kColumnSize), "4.0 MB");
+    EXPECT_EQ(reporter_.RowText(2, kColumnMd5), known.md5);
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_TRUE(reporter_.IsRowChecked(row)) << row;
+        EXPECT_EQ(reporter_.RowText(row, kColumnStatus), "等待上传");
+    }
+    EXPECT_TRUE(reporter_.IsButtonEnabled(kReporterUpload));
+    EXPECT_TRUE(SaveWindowScreenshot(reporter_.Window(), "reporter"));
+
+    const std::string summary = UploadAndWait();
+    EXPECT_EQ(summary, "上传完成：已上传 2 个，已存在 1 个，失败 0 个，跳过 0 个。");
+    EXPECT_EQ(reporter_.RowText(0, kColumnStatus), "已上传");
+    EXPECT_EQ(reporter_.RowText(1, kColumnStatus), "已上传");
+    EXPECT_EQ(reporter_.RowText(2, kColumnStatus), "已存在（无需上传）");
+    EXPECT_TRUE(SaveWindowScreenshot(reporter_.Window(), "reporter-done"));
+
+    // The receiver holds exactly the bytes of the two unknown files, and nothing was sent for
+    // the known one beyond the question.
+    EXPECT_TRUE(Stored(first.md5) == first.bytes) << "stored bytes differ for " << first.path;
+    EXPECT_TRUE(Stored(second.md5) == second.bytes) << "stored bytes differ for " << second.path;
+    EXPECT_EQ(ReadWholeFile(g_receiver.dir + "\\stored\\" + second.md5 + ".ext"),
+              "type=thVormak|name=第二 个.dll|");
+    EXPECT_FALSE(IsStored(known.md5));
+    const std::string log = ReceiverLog();
+    EXPECT_EQ(Count(log, "POST /samples 201"), 2u) << log;
+    EXPECT_EQ(Count(log, "GET /samples/" + known.md5 + " 200"), 1u) << log;
+    EXPECT_EQ(Count(log, "POST /samples 201 " + known.md5), 0u) << log;
+    // The list was temporary; the samples themselves are untouched.
+    EXPECT_FALSE(FileExists(listPath_));
+    EXPECT_TRUE(ReadWholeFile(first.path) == first.bytes);
+
+    EXPECT_EQ(CloseAndExitCode(), 0u);
+}
+
+TEST_F(ReporterTest, ReceiverThatFailsTwiceIsRetriedUntilItTakesTheFile) {
+    const Sample sample = MakeSample("retry.dll", 40000, 4);
+    WriteList({sample});
+    ResetReceiver("\"fail\": 2, \"fail_post\": 1");
+    StartOnList();
+    EXPECT_EQ(UploadAndWait(), "上传完成：已上传 1 个，已存在 0 个，失败 0 个，跳过 0 个。");
+    EXPECT_TRUE(Stored(sample.md5) == sample.bytes) << "stored bytes differ for " << sample.path;
+    const std::string log = ReceiverLog();
+    // Two failed questions, the answered one, one failed upload, the upload that was taken.
+    EXPECT_EQ(Count(log, "GET /samples/" + sample.md5 + " 503"), 2u) << log;
+    EXPECT_EQ(Count(log, "GET /samples/" + sample.md5 + " 404"), 1u) << log;
+    EXPECT_EQ(Count(log, "POST /samples 503"), 1u) << log;
+    EXPECT_EQ(Count(log, "POST /samples 201 " + sample.md5), 1u) << log;
+    EXPECT_EQ(CloseAndExitCode(), 0u);
+}
+
+TEST_F(ReporterTest, DroppedConnectionsAreRetriedToo) {
+    const Sample sample = MakeSample("drop.dll", 3000, 5);
+    WriteList({sample});
+    ResetReceiver("\"drop_post\": 2");
+    StartOnList();
+    EXPECT_EQ(UploadAndWait(), "上传完成：已上传 1 个，已存在 0 个，失败 0 个，跳过 0 个。");
+    EXPECT_TRUE(Stored(sample.md5) == sample.bytes) << "stored bytes differ for " << sample.path;
+    EXPECT_EQ(Count(ReceiverLog(), "POST /samples DROP"), 2u) << ReceiverLog();
+    EXPECT_EQ(CloseAndExitCode(), 0u);
+}
+
+TEST_F(ReporterTest, ReceiverThatIsDownGivesAClearFailureAndANonZeroExit) {
+    const Sample first = MakeSample("a.dll", 1000, 6);
+    const Sample second = MakeSample("b.dll", 2000, 7);
+    WriteList({first, second});
+    SetEndpoint(g_receiver.deadPort);
+    StartOnList();
+    const std::string summary = UploadAndWait();
+    EXPECT_EQ(summary,
+              "上传未全部完成：已上传 0 个，已存在 0 个，失败 2 个，跳过 0 个。"
+              "无法连接上传服务器，请检查网络后重试。");
+    EXPECT_EQ(reporter_.RowText(0, kColumnStatus), "失败（无法连接服务器）");
+    EXPECT_EQ(reporter_.RowText(1, kColumnStatus), "失败（无法连接服务器）");
+    EXPECT_EQ(CloseAndExitCode(), 3u);
+    EXPECT_FALSE(FileExists(listPath_));
+}
+
+TEST_F(ReporterTest, UncheckedFileSendsNothing) {
+    const Sample kept = MakeSample("kept.dll", 2500, 8);
+    const Sample unchecked = MakeSample("unchecked.dll", 2600, 9);
+    WriteList({kept, unchecked});
+    StartOnList();
+    ASSERT_TRUE(reporter_.SetRowChecked(1, false));
+    EXPECT_TRUE(
+        WaitUntil([&] { return StartsWith(reporter_.SummaryText(), "已选择 1 个文件"); }, 5000))
+        << reporter_.SummaryText();
+    EXPECT_EQ(UploadAndWait(), "上传完成：已上传 1 个，已存在 0 个，失败 0 个，跳过 1 个。");
+    EXPECT_EQ(reporter_.RowText(1, kColumnStatus), "已跳过（未勾选）");
+    EXPECT_TRUE(IsStored(kept.md5));
+    EXPECT_EQ(ReceiverLog().find(unchecked.md5), std::string::npos) << ReceiverLog();
+    EXPECT_EQ(CloseAndExitCode(), 0u);
+}
+
+TEST_F(ReporterTest, NothingCheckedMeansUploadCannotBePressed) {
+    const Sample only = MakeSample("only.dll", 100, 10);
+    WriteList({only});
+    StartOnList();
+    ASSERT_TRUE(reporter_.SetRowChecked(0, false));
+    EXPECT_TRUE(WaitUntil([&] { return !reporter_.IsButtonEnabled(kReporterUpload); }, 5000));
+    // Cancel before anything was sent: nothing is sent, the list is gone, the exit says so.
+    reporter_.Click(kReporterClose);
+    DWORD code = 0;
+    ASSERT_TRUE(reporter_.WaitForExit(&code));
+    EXPECT_EQ(code, 4u);
+    EXPECT_EQ(ReceiverLog(), "");
+    EXPECT_FALSE(FileExists(listPath_));
+}
+
+TEST_F(ReporterTest, FileGoneSinceTheListWasWrittenIsShownButCannotBeChosen) {
+    const Sample present = MakeSample("present.dll", 900, 15);
+    const Sample gone = MakeSample("gone.dll", 800, 16);
+    WriteList({present, gone});
+    ASSERT_TRUE(DeleteFileA(gone.path.c_str()));
+    StartOnList();
+    ASSERT_EQ(reporter_.RowCount(), 2);
+    EXPECT_TRUE(reporter_.IsRowChecked(0));
+    EXPECT_FALSE(reporter_.IsRowChecked(1));
+    EXPECT_EQ(reporter_.RowText(1, kColumnStatus), "文件不存在");
+    EXPECT_EQ(reporter_.RowText(1, kColumnSize), "-");
+    EXPECT_FALSE(reporter_.SetRowChecked(1, true));
+    EXPECT_EQ(UploadAndWait(), "上传完成：已上传 1 个，已存在 0 个，失败 0 个，跳过 1 个。");
+    EXPECT_EQ(reporter_.RowText(1, kColumnStatus), "文件不存在");
+    EXPECT_EQ(ReceiverLog().find(gone.md5), std::string::npos) << ReceiverLog();
+    EXPECT_EQ(CloseAndExitCode(), 0u);
+}
+
+TEST_F(ReporterTest, FileChangedSinceTheListWasWrittenIsSkipped) {
+    Sample changed = MakeSample("changed.dll", 4000, 11);
+    WriteList({changed});
+    StartOnList();
+    ASSERT_TRUE(WriteWholeFile(changed.path, changed.bytes + "more"));
+    EXPECT_EQ(UploadAndWait(), "上传完成：已上传 0 个，已存在 0 个，失败 0 个，跳过 1 个。");
+    EXPECT_EQ(reporter_.RowText(0, kColumnStatus), "已跳过（文件已改变）");
+    EXPECT_EQ(ReceiverLog(), "");
+    EXPECT_EQ(CloseAndExitCode(), 0u);
+}
+
+TEST_F(ReporterTest, CancelDuringAStalledUploadEndsPromptly) {
+    const Sample sample = MakeSample("stall.dll", 5000, 12);
+    WriteList({sample});
+    ResetReceiver("\"stall_seconds\": 40");
+    StartOnList();
+    reporter_.Click(kReporterUpload);
+    ASSERT_TRUE(WaitUntil([&] { return ReceiverLog().find("STALL") != std::string::npos; }, 20000));
+    const DWORD start = GetTickCount();
+    reporter_.Click(kReporterClose);
+    ASSERT_TRUE(reporter_.WaitForSummary("上传已取消", 10000)) << reporter_.SummaryText();
+    EXPECT_LT(GetTickCount() - start, 8000u);
+    EXPECT_EQ(reporter_.RowText(0, kColumnStatus), "已取消");
+    EXPECT_EQ(CloseAndExitCode(), 4u);
+    EXPECT_FALSE(IsStored(sample.md5));
+}
+
+TEST_F(ReporterTest, PlantedLibrariesBesideTheReporterAreNeverLoaded) {
+    // The names come from the test's command line; the same names are set to native-first in
+    // WINEDLLOVERRIDES for this run. Wine otherwise prefers its builtin libraries to a program's
+    // folder, which Windows does not (it protects only its known DLLs).
+    if (g_receiver.planted.empty())
+        GTEST_SKIP() << "run with --planted=<names>";
+    std::vector<std::string> planted;
+    for (size_t pos = 0; pos < g_receiver.planted.size();) {
+        size_t comma = g_receiver.planted.find(',', pos);
+        if (comma == std::string::npos)
+            comma = g_receiver.planted.size();
+        planted.push_back(g_receiver.planted.substr(pos, comma - pos) + ".dll");
+        pos = comma + 1;
+    }
+    for (const std::string& name : planted) {
+        ASSERT_TRUE(CopyFileA(g_receiver.probeDll.c_str(), (folder_ + "\\" + name).c_str(), FALSE));
+    }
+    // The planting works: a program that searches its own folder first does load the probe.
+    const std::string control = folder_ + "\\plant_control.exe";
+    ASSERT_TRUE(CopyFileA(g_receiver.plantControl.c_str(), control.c_str(), FALSE));
+    {
+        Reporter probe;
+        ASSERT_TRUE(probe.Start(control, "version.dll"));
+        DWORD code = 99;
+        ASSERT_TRUE(probe.WaitForExit(&code));
+        EXPECT_EQ(code, 0u);
+        EXPECT_TRUE(FileExists(folder_ + "\\version.dll.loaded"));
+        DeleteFileA((folder_ + "\\version.dll.loaded").c_str());
+    }
+
+    const Sample sample = MakeSample("planted.dll", 3000, 13);
+    WriteList({sample});
+    StartOnList();
+    EXPECT_EQ(UploadAndWait(), "上传完成：已上传 1 个，已存在 0 个，失败 0 个，跳过 0 个。");
+    EXPECT_EQ(CloseAndExitCode(), 0u);
+    for (const std::string& name : planted) {
+        EXPECT_FALSE(FileExists(folder_ + "\\" + name + ".loaded")) << name << " was loaded";
+    }
+}
+
+TEST_F(ReporterTest, AlteredUploadLibraryIsRefused) {
+    std::string library = ReadWholeFile(folder_ + "\\tarnup.dll");
+    ASSERT_GT(library.size(), 1000u);
+    library[library.size() / 2] ^= 0x01;
+    ASSERT_TRUE(WriteWholeFile(folder_ + "\\tarnup.dll", library));
+    const Sample sample = MakeSample("x.dll", 100, 14);
+    WriteList({sample});
+    ASSERT_TRUE(reporter_.Start(reporterPath_, "/files:" + listPath_));
+    HWND box = reporter_.WaitForMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(StartsWith(Reporter::MessageBoxText(box), "上传组件已被改动"))
+        << Reporter::MessageBoxText(box);
+    Reporter::PressMessageBoxButton(box, IDOK);
+    DWORD code = 0;
+    ASSERT_TRUE(reporter_.WaitForExit(&code));
+    EXPECT_EQ(code, 2u);
+    EXPECT_EQ(ReceiverLog(), "");
+    EXPECT_FALSE(FileExists(listPath_));
+}
+
+TEST_F(ReporterTest, MissingEmptyOrAbsentListShowsAMessageAndFails) {
+    const struct {
+        std::string arguments, listText, message;
+    } cases[] = {
+        {"/files:" + listPath_, "", "找不到上传列表"},
+        {"/files:" + listPath_, "[ITEM0]\r\nfile=relative.dll\r\n", "上传列表中没有可上传的文件"},
+        {"", "", "没有指定上传列表"},
+    };
+    for (const auto& scenario : cases) {
+        DeleteFileA(listPath_.c_str());
+        if (!scenario.listText.empty()) {
+            ASSERT_TRUE(WriteWholeFile(listPath_, scenario.listText));
+        }
+        Reporter run;
+        ASSERT_TRUE(run.Start(reporterPath_, scenario.arguments));
+        HWND box = run.WaitForMessageBox();
+        ASSERT_NE(box, nullptr) << scenario.message;
+        EXPECT_TRUE(StartsWith(Reporter::MessageBoxText(box), scenario.message))
+            << Reporter::MessageBoxText(box);
+        Reporter::PressMessageBoxButton(box, IDOK);
+        DWORD code = 0;
+        ASSERT_TRUE(run.WaitForExit(&code));
+        EXPECT_EQ(code, 1u) << scenario.message;
+    }
+    EXPECT_EQ(ReceiverLog(), "");
+}
+
+}  // namespace
+}  // namespace e2e
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (!e2e::ParseOptions(argc, argv)) {
+        std::fprintf(stderr,
+                     "usage: %s --app=<tarnrpt.exe> --receiver-dir=... --receiver-port=...\n",
+                     argv[0]);
+        return 2;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            const size_t length = strlen(name);
+            return argument.compare(0, length, name) == 0 ? argv[i] + length : nullptr;
+        };
+        if (const char* v = value("--receiver-dir="))
+            e2e::g_receiver.dir = e2e::ToWindowsPath(v);
+        if (const char* v = value("--receiver-port="))
+            e2e::g_receiver.port = v;
+        if (const char* v = value("--dead-port="))
+            e2e::g_receiver.deadPort = v;
+        if (const char* v = value("--planted="))
+            e2e::g_receiver.planted = v;
+        if (const char* v = value("--probe-dll="))
+            e2e::g_receiver.probeDll = e2e::ToWindowsPath(v);
+        if (const char* v = value("--plant-control=")) {
+            e2e::g_receiver.plantControl = e2e::ToWindowsPath(v);
+        }
+    }
+    if (e2e::g_receiver.dir.empty() || e2e::g_receiver.port.empty() ||
+        e2e::g_receiver.deadPort.empty()) {
+        std::fprintf(stderr, "the sample receiver options are missing\n");
+        return 2;
+    }
+    if (GetACP() != 936) {
+        std::fprintf(stderr, "ANSI code page is %u, not 936: set LANG=zh_CN.UTF-8\n", GetACP());
+        return 3;
+    }
+    return RUN_ALL_TESTS();
+}
