@@ -109,6 +109,8 @@ class RemovalTest : public testing::Test {
     }
     void TearDown() override {
         app.Kill();
+        // A reporter started by an upload would wait for its user for ever.
+        EndProcessesNamed("tarnrpt.exe");
         for (const std::string& path : seeded) {
             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(path.c_str());
@@ -270,7 +272,7 @@ void InspectReporter(HANDLE process, ReporterStart& seen) {
         seen.changesAllowed.push_back("write list");
         CloseHandle(listWriter);
     }
-    // The placeholder reporter has nothing to do; end it before it runs.
+    // Everything the test needs has been seen: end the reporter before it runs.
     TerminateProcess(process, 0);
     ++seen.count;
 }
@@ -420,8 +422,8 @@ TEST_F(RemovalTest, PlantedWintrustBesideTheProgramIsIgnored) {
     // The system directory's library was bound and used instead.
     EXPECT_NE(log.find("loaded"), std::string::npos) << log;
     EXPECT_NE(log.find("verify"), std::string::npos) << log;
-    // The reporter started on its own; give it time to end before its files are removed.
-    Sleep(1000);
+    // The reporter started on its own and waits for its user: end it before its files go.
+    EndProcessesNamed("tarnrpt.exe");
     RemoveDirectoryA(folder.c_str());
 }
 

@@ -1,6 +1,7 @@
 #include "ScenarioSupport.h"
 
 #include <wincrypt.h>
+#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <cstring>
@@ -397,6 +398,34 @@ void DebugLauncher::Loop() {
             return;
         }
     }
+}
+
+}  // namespace scenario
+
+namespace scenario {
+
+int EndProcessesNamed(const char* exeName) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    int ended = 0;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, exeName) != 0)
+            continue;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (process == nullptr)
+            continue;
+        if (TerminateProcess(process, 0)) {
+            WaitForSingleObject(process, 5000);
+            ++ended;
+        }
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return ended;
 }
 
 }  // namespace scenario
