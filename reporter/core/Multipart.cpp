@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "reporter/core/Hex.h"
-#include "reporter/core/Md5.h"
+#include "clean/Md5.h"
 
 namespace reporter {
 

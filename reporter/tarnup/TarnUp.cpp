@@ -10,7 +10,7 @@
 
 #include "reporter/core/Endpoint.h"
 #include "reporter/core/Hex.h"
-#include "reporter/core/Md5.h"
+#include "clean/Md5.h"
 #include "reporter/core/Multipart.h"
 #include "reporter/core/RetryPolicy.h"
 #include "reporter/win/FileHandle.h"
@@ -288,9 +288,9 @@ __declspec(dllexport) int TarnUpSendFile(TarnUpSession* session, const char* pat
     const int readResult = ReadSample(path, bytes);
     if (readResult != TARNUP_UPLOADED)
         return readResult;
-    reporter::Md5 hasher;
+    ::Md5 hasher;
     hasher.Update(bytes.data(), bytes.size());
-    uint8_t digest[reporter::Md5::kDigestSize];
+    uint8_t digest[::Md5::kDigestSize];
     hasher.Finish(digest);
     if (reporter::ToHex(digest, sizeof(digest)) != listedMd5)
         return TARNUP_CHANGED;

@@ -12,7 +12,7 @@
 #include "e2e/harness/AppDriver.h"
 #include "e2e/reporter/ReporterDriver.h"
 #include "reporter/core/Hex.h"
-#include "reporter/core/Md5.h"
+#include "clean/Md5.h"
 
 namespace e2e {
 namespace {
@@ -60,9 +60,9 @@ bool FileExists(const std::string& path) {
 }
 
 std::string Md5Of(const std::string& bytes) {
-    reporter::Md5 md5;
+    ::Md5 md5;
     md5.Update(bytes.data(), bytes.size());
-    uint8_t digest[reporter::Md5::kDigestSize];
+    uint8_t digest[::Md5::kDigestSize];
     md5.Finish(digest);
     return reporter::ToHex(digest, sizeof(digest));
 }
