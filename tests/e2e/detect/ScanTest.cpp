@@ -163,6 +163,33 @@ TEST_F(ScanTest, RealSystemLibrariesPassTheNameTestButAreNotListed) {
     EXPECT_EQ(code, 0u);
 }
 
+TEST_F(ScanTest, EntriesTooLongForTheWorkingPathAreSkipped) {
+    seed::SeededTree tree;
+    // Three levels of *.dll directories: the system directory plus these is 244 characters.
+    const std::string first = std::string(100, 'a') + ".dll";
+    const std::string second = first + "\\" + std::string(100, 'b') + ".dll";
+    const std::string third = second + "\\" + std::string(10, 'c') + ".dll";
+    ASSERT_EQ(seed::SystemDirectory().size() + 1 + third.size(), 244u);
+    ASSERT_TRUE(tree.Directory(first));
+    ASSERT_TRUE(tree.Directory(second));
+    ASSERT_TRUE(tree.Directory(third));
+    const auto upack = seed::LibraryImage(".Upack");
+    ASSERT_TRUE(tree.File(third + "\\gdshort.dll", upack));  // 256 characters: fits
+    ASSERT_TRUE(tree.File(third + "\\gdtemp.dll", upack));
+    ASSERT_TRUE(
+        tree.RenameBeyondMaxPath(third + "\\gdtemp.dll", "gd" + std::string(20, 'x') + ".dll"));
+    ASSERT_TRUE(tree.File(third + "\\gdy.dll", upack));  // after the long one: still found
+
+    e2e::App app;
+    ASSERT_TRUE(app.Start());
+    EXPECT_TRUE(ScanAndWait(
+        app, Summary({tree.Path(third + "\\gdshort.dll"), tree.Path(third + "\\gdy.dll")})))
+        << app.StatusText();
+    DWORD code = 1;
+    EXPECT_TRUE(app.CloseAndWait(&code));
+    EXPECT_EQ(code, 0u);
+}
+
 TEST_F(ScanTest, ClosingTheWindowDuringALongScanEndsTheProgramAtOnce) {
     seed::SeededTree tree;
     ASSERT_TRUE(tree.Directory("vtbulk.dll"));

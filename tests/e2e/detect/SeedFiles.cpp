@@ -70,6 +70,24 @@ bool SeededTree::DirectoryLink(const std::string& relative, const std::string& t
     return WaitForAttributes(path, true);
 }
 
+bool SeededTree::RenameBeyondMaxPath(const std::string& relative, const std::string& newName) {
+    const std::string path = Path(relative);
+    const std::string unixPath = UnixPath(path);
+    if (unixPath.empty())
+        return false;
+    const std::string unixTarget = unixPath.substr(0, unixPath.rfind('/') + 1) + newName;
+    if (!RunUnixCommand("Z:\\bin\\mv " + unixPath + " " + unixTarget) ||
+        !WaitForAttributes(path, false))
+        return false;
+    for (auto& entry : created_) {
+        if (entry.kind == Kind::File && entry.path == path) {
+            entry = {Kind::Link, unixTarget, std::string()};
+            break;
+        }
+    }
+    return true;
+}
+
 void SeededTree::Remove() {
     for (auto entry = created_.rbegin(); entry != created_.rend(); ++entry) {
         switch (entry->kind) {
@@ -78,12 +96,18 @@ void SeededTree::Remove() {
                 DeleteFileA(entry->path.c_str());
                 break;
             case Kind::Directory:
-                RemoveDirectoryA(entry->path.c_str());
+                // A native program removing something inside may not have finished yet.
+                for (int i = 0; i < 250 && !RemoveDirectoryA(entry->path.c_str()) &&
+                                GetLastError() != ERROR_FILE_NOT_FOUND &&
+                                GetLastError() != ERROR_PATH_NOT_FOUND;
+                     ++i)
+                    Sleep(20);
                 break;
             case Kind::Link:
                 // Removing the link itself; Win32 calls would act on the directory behind it.
                 RunUnixCommand("Z:\\bin\\rm -f " + entry->path);
-                WaitForAttributes(entry->windowsPath, false);
+                if (!entry->windowsPath.empty())
+                    WaitForAttributes(entry->windowsPath, false);
                 break;
         }
     }

@@ -27,6 +27,9 @@ class SeededTree {
     bool Directory(const std::string& relative);
     // A directory link at relative pointing at target (a Unix-style relative path such as "..").
     bool DirectoryLink(const std::string& relative, const std::string& target);
+    // Renames a seeded file to a name whose full path is longer than MAX_PATH, which the ANSI
+    // file functions cannot create.
+    bool RenameBeyondMaxPath(const std::string& relative, const std::string& newName);
     std::string Path(const std::string& relative) const {
         return SystemDirectory() + "\\" + relative;
     }
@@ -37,7 +40,7 @@ class SeededTree {
     struct Entry {
         Kind kind;
         std::string path;
-        std::string windowsPath;  // links only: path is the Unix one
+        std::string windowsPath;  // links only (path is the Unix one); may be empty
     };
     std::vector<Entry> created_;
 };
