@@ -209,6 +209,9 @@ TEST_F(ScanTest, ClosingTheWindowDuringALongScanEndsTheProgramAtOnce) {
             },
             20000))
             << "round " << round;
+        // Both buttons stay disabled while the scan runs.
+        EXPECT_FALSE(app.IsEnabled(kScan)) << "round " << round;
+        EXPECT_FALSE(app.IsEnabled(kClean)) << "round " << round;
         DWORD code = 1;
         ASSERT_TRUE(app.CloseAndWait(&code, 5000)) << "round " << round;
         EXPECT_EQ(code, 0u) << "round " << round;
