@@ -1,6 +1,11 @@
 #include "detect/CodePatterns.h"
 
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 CodePattern CodePatternTable[kCodePatternCount] = {
     {30,
@@ -51,55 +56,87 @@ int DigitValue(char digit) {
     return -1;
 }
 
-// Marks every byte value that the pattern's first pair matches.
-void MarkFirstPair(const char* pattern, bool* startsMatch) {
-    const int high = DigitValue(pattern[0]);
-    const int low = high >= 0 ? DigitValue(pattern[1]) : -1;
-    if (high >= 0 && low >= 0) {
-        startsMatch[high * 16 + low] = true;
-        return;
+// For every byte value, which entries' first pair matches it (bit i for entry i), and the
+// distinct values that start any entry. While every cursor stands at its pattern's start, a byte
+// that starts no entry only sends every cursor back to where it already is, so such bytes are
+// passed over in bulk; and at any byte, an entry whose cursor is at its start and whose first
+// pair does not match only stays where it is, so only the other entries need comparing.
+class StartBytes {
+  public:
+    explicit StartBytes(const CodePattern* table, int count) {
+        std::memset(entries_, 0, sizeof(entries_));
+        for (int i = 0; i < count; ++i)
+            Add(table[i].pattern, 1u << i);
     }
-    for (int byte = 0; byte < 256; ++byte) {
-        if (PairMatches(pattern, static_cast<unsigned char>(byte)))
-            startsMatch[byte] = true;
-    }
-}
 
-}  // namespace
+    std::uint32_t EntriesStartingWith(unsigned char byte) const { return entries_[byte]; }
 
-int MatchCodePatterns(const unsigned char* data, unsigned length, CodePattern* table, int count,
-                      int threshold) {
-    for (int i = 0; i < count; ++i) {
-        table[i].cursor = table[i].pattern;
-        table[i].matched = 0;
-    }
-    // Sums wrap instead of overflowing; the program's weights never come near either end.
-    unsigned sum = 0;
-    if (length == 0)
-        return 0;
-
-    // While every cursor stands at its pattern's start, a byte that no first pair matches only
-    // sends every cursor back to where it already is, so such bytes are passed over in bulk.
-    bool startsMatch[256];
-    std::memset(startsMatch, 0, sizeof(startsMatch));
-    for (int i = 0; i < count; ++i)
-        MarkFirstPair(table[i].pattern, startsMatch);
-
-    unsigned position = 0;
-    bool anyCursorMoved = false;
-    while (position < length) {
-        if (!anyCursorMoved) {
-            while (position + 4 <= length &&
-                   !(startsMatch[data[position]] | startsMatch[data[position + 1]] |
-                     startsMatch[data[position + 2]] | startsMatch[data[position + 3]])) {
-                position += 4;
+    // The first position from position on whose byte starts an entry of the set, or length.
+    unsigned Next(const unsigned char* data, unsigned position, unsigned length,
+                  std::uint32_t entries) const {
+#if defined(__SSE2__)
+        if (distinctCount_ <= kMaxVectorValues) {
+            __m128i values[kMaxVectorValues];
+            for (int i = 0; i < distinctCount_; ++i)
+                values[i] = _mm_set1_epi8(static_cast<char>(distinct_[i]));
+            while (position + 16 <= length) {
+                const __m128i block =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + position));
+                __m128i hits = _mm_setzero_si128();
+                for (int i = 0; i < distinctCount_; ++i)
+                    hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, values[i]));
+                unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+                while (mask != 0) {
+                    const unsigned at = position + static_cast<unsigned>(__builtin_ctz(mask));
+                    if (entries_[data[at]] & entries)
+                        return at;
+                    mask &= mask - 1;
+                }
+                position += 16;
             }
-            while (position < length && !startsMatch[data[position]])
-                ++position;
-            if (position == length)
-                break;
         }
-        const unsigned char byte = data[position++];
+#endif
+        while (position < length && !(entries_[data[position]] & entries))
+            ++position;
+        return position;
+    }
+
+  private:
+    static const int kMaxVectorValues = 8;
+
+    void Add(const char* pattern, std::uint32_t bit) {
+        const int high = DigitValue(pattern[0]);
+        const int low = high >= 0 ? DigitValue(pattern[1]) : -1;
+        if (high >= 0 && low >= 0) {
+            Mark(high * 16 + low, bit);
+            return;
+        }
+        for (int byte = 0; byte < 256; ++byte) {
+            if (PairMatches(pattern, static_cast<unsigned char>(byte)))
+                Mark(byte, bit);
+        }
+    }
+    void Mark(int byte, std::uint32_t bit) {
+        if (entries_[byte] == 0) {
+            if (distinctCount_ < 256)
+                distinct_[distinctCount_] = static_cast<unsigned char>(byte);
+            ++distinctCount_;
+        }
+        entries_[byte] |= bit;
+    }
+
+    std::uint32_t entries_[256];
+    unsigned char distinct_[256];  // the first distinctCount_ entries are set
+    int distinctCount_ = 0;
+};
+
+// The plain walk: every byte against every entry in table order. Used for tables too large for
+// the entry bit sets.
+int MatchEveryEntry(const unsigned char* data, unsigned length, CodePattern* table, int count,
+                    int threshold) {
+    unsigned sum = 0;
+    for (unsigned position = 0; position < length; ++position) {
+        const unsigned char byte = data[position];
         for (int i = 0; i < count; ++i) {
             CodePattern& entry = table[i];
             if (entry.matched)
@@ -118,12 +155,65 @@ int MatchCodePatterns(const unsigned char* data, unsigned length, CodePattern* t
             for (int j = 0; j < count; ++j)
                 table[j].cursor = table[j].pattern;
         }
-        anyCursorMoved = false;
-        for (int i = 0; i < count; ++i) {
-            if (table[i].cursor != table[i].pattern) {
-                anyCursorMoved = true;
+    }
+    return static_cast<int>(sum);
+}
+
+}  // namespace
+
+int MatchCodePatterns(const unsigned char* data, unsigned length, CodePattern* table, int count,
+                      int threshold) {
+    for (int i = 0; i < count; ++i) {
+        table[i].cursor = table[i].pattern;
+        table[i].matched = 0;
+    }
+    if (length == 0 || count <= 0)
+        return 0;
+    if (count > 32)
+        return MatchEveryEntry(data, length, table, count, threshold);
+
+    // Sums wrap instead of overflowing; the program's weights never come near either end.
+    unsigned sum = 0;
+    const StartBytes starts(table, count);
+    const std::uint32_t all = count == 32 ? 0xFFFFFFFFu : (1u << count) - 1;
+    std::uint32_t unmatched = all;
+    std::uint32_t moved = 0;  // entries whose cursor is not at their pattern's start
+    unsigned position = 0;
+    while (position < length) {
+        if (moved == 0) {
+            position = starts.Next(data, position, length, unmatched);
+            if (position == length)
                 break;
+        }
+        const unsigned char byte = data[position++];
+        // Entries still to compare with this byte, lowest index first as in table order.
+        std::uint32_t pending = (moved | starts.EntriesStartingWith(byte)) & unmatched;
+        while (pending != 0) {
+            const int i = __builtin_ctz(pending);
+            const std::uint32_t bit = 1u << i;
+            pending &= pending - 1;
+            CodePattern& entry = table[i];
+            if (!PairMatches(entry.cursor, byte)) {
+                entry.cursor = entry.pattern;
+                moved &= ~bit;
+                continue;
             }
+            entry.cursor += 2;
+            moved |= bit;
+            if (*entry.cursor != '\0')
+                continue;
+            entry.matched = 1;
+            unmatched &= ~bit;
+            sum += static_cast<unsigned>(entry.weight);
+            if (static_cast<int>(sum) >= threshold)
+                return static_cast<int>(sum);
+            // Every cursor goes back to its start; the entries after this one see the same byte
+            // again from their first pair.
+            for (int j = 0; j < count; ++j)
+                table[j].cursor = table[j].pattern;
+            moved = 0;
+            const std::uint32_t later = i == 31 ? 0 : ~((bit << 1) - 1);
+            pending = starts.EntriesStartingWith(byte) & unmatched & later;
         }
     }
     return static_cast<int>(sum);

@@ -37,7 +37,7 @@ void ScanShellModules(MainDialog* dialog) {
     DWORD processId = 0;
     if (!FindShellProcess(&processId))
         return;
-    ProcessHandle process(OpenProcess(GENERIC_READ, FALSE, processId));
+    detect::ProcessHandle process(OpenProcess(GENERIC_READ, FALSE, processId));
     if (!process.IsValid())
         return;
 
@@ -49,7 +49,7 @@ void ScanShellModules(MainDialog* dialog) {
     if (!headerBuffer || !chunkBuffer)
         return;
 
-    SnapshotHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+    detect::SnapshotHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
     if (!snapshot.IsValid())
         return;
     MODULEENTRY32 module;

@@ -10,14 +10,13 @@ namespace {
 class FileReader : public ImageReader {
   public:
     explicit FileReader(HANDLE file) : file_(file) {}
+    // A positional read: no separate seek, which costs a server round trip per call under Wine.
     std::uint32_t Read(std::uint64_t offset, unsigned char* out, std::uint32_t length) override {
-        LARGE_INTEGER position;
-        position.QuadPart = static_cast<LONGLONG>(offset);
-        if (offset > 0x7FFFFFFFFFFFFFFFull ||
-            !SetFilePointerEx(file_, position, nullptr, FILE_BEGIN))
-            return 0;
+        OVERLAPPED position = {};
+        position.Offset = static_cast<DWORD>(offset);
+        position.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD read = 0;
-        if (!ReadFile(file_, out, length, &read, nullptr))
+        if (!ReadFile(file_, out, length, &read, &position))
             return 0;
         return read;
     }
@@ -29,8 +28,8 @@ class FileReader : public ImageReader {
 }  // namespace
 
 int IsUpackImage(const char* path) {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+    detect::FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
         return 0;
     FileReader reader(file.Get());

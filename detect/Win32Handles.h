@@ -3,7 +3,10 @@
 
 // Owners for the handles of the scan: each closes its handle when it goes out of scope, so every
 // path out of a function releases what it acquired. Traits give the "no handle" value and the
-// release function.
+// release function. They live in a namespace of their own, apart from other owners of the same
+// names elsewhere in the program.
+namespace detect {
+
 template <typename Traits>
 class UniqueHandle {
   public:
@@ -44,3 +47,5 @@ using ProcessHandle = UniqueHandle<KernelObjectTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using SnapshotHandle = UniqueHandle<FileHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
+
+}  // namespace detect

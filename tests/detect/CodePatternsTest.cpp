@@ -159,12 +159,13 @@ TEST(CodePatternsMatcher, SameAsReferenceOnAdversarialTables) {
                                             "AAAAAAAB", "9090",     "??8B??", "00"};
     const unsigned char alphabet[] = {0x8B, 0xC9, 0xD2, 0xC6, 0x90, 0xAA, 0xAB, 0x00, 0x18};
     for (int round = 0; round < 3000; ++round) {
-        std::vector<CodePattern> table(1 + random() % 6);
+        const std::size_t sizes[] = {1 + random() % 6, 32, 33 + random() % 8};
+        std::vector<CodePattern> table(round % 10 == 0 ? sizes[1 + random() % 2] : sizes[0]);
         for (auto& entry : table) {
             entry = {static_cast<std::int32_t>(random() % 40) - 5,
                      kPatterns[random() % (sizeof(kPatterns) / sizeof(kPatterns[0]))], 0, nullptr};
         }
-        Bytes data(random() % 64);
+        Bytes data(random() % (round % 7 == 0 ? 600 : 64));
         for (auto& b : data)
             b = alphabet[random() % sizeof(alphabet)];
         ExpectSameAsReference(data, table, static_cast<int>(random() % 80) - 10);

@@ -1,0 +1,143 @@
+// The Win32 side of detection against the real system: IsUpackImage on files on disk,
+// InspectModuleImage over ReadProcessMemory on an image laid out in this process's memory, and
+// FindShellProcess.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "detect/CodePatterns.h"
+#include "detect/ModuleInspection.h"
+#include "detect/PeBuilder.h"
+#include "detect/ShellProcess.h"
+#include "detect/UpackImage.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+class TempFile {
+  public:
+    explicit TempFile(const Bytes& bytes) {
+        char directory[MAX_PATH];
+        GetTempPathA(sizeof(directory), directory);
+        char name[MAX_PATH];
+        GetTempFileNameA(directory, "vdt", 0, name);
+        path = name;
+        HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        if (!bytes.empty())
+            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    ~TempFile() { DeleteFileA(path.c_str()); }
+    std::string path;
+};
+
+TEST(IsUpackImageOnDisk, ReadsTheFirstSectionOfAFile) {
+    testpe::PeBuilder upack;
+    EXPECT_EQ(IsUpackImage(TempFile(upack.Add(".Upack").Add(".rsrc").BuildFile()).path.c_str()), 1);
+    testpe::PeBuilder text;
+    EXPECT_EQ(IsUpackImage(TempFile(text.Add(".text").BuildFile()).path.c_str()), 0);
+    testpe::PeBuilder truncated;
+    Bytes cut = truncated.Add(".Upack").BuildFile();
+    cut.resize(truncated.SectionTableOffset() + 20);
+    EXPECT_EQ(IsUpackImage(TempFile(cut).path.c_str()), 0);
+    EXPECT_EQ(IsUpackImage(TempFile(Bytes()).path.c_str()), 0);
+}
+
+TEST(IsUpackImageOnDisk, MissingFileOrDirectoryGivesZero) {
+    EXPECT_EQ(IsUpackImage("C:\\no such directory\\gdx.dll"), 0);
+    char directory[MAX_PATH];
+    GetTempPathA(sizeof(directory), directory);
+    EXPECT_EQ(IsUpackImage(directory), 0);
+}
+
+TEST(IsUpackImageOnDisk, FileOpenForWritingByAnotherIsStillRead) {
+    testpe::PeBuilder upack;
+    TempFile file(upack.Add(".Upack").BuildFile());
+    HANDLE writer = CreateFileA(file.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(IsUpackImage(file.path.c_str()), 1);
+    CloseHandle(writer);
+}
+
+// A module image laid out in this process's memory.
+class MappedImage {
+  public:
+    MappedImage(const Bytes& image) : size(static_cast<DWORD>(image.size())) {
+        base = static_cast<unsigned char*>(
+            VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        std::memcpy(base, image.data(), image.size());
+    }
+    ~MappedImage() { VirtualFree(base, 0, MEM_RELEASE); }
+    int Inspect() {
+        unsigned char header[4096];
+        unsigned char chunk[4096];
+        return InspectModuleImage(header, chunk, GetCurrentProcess(), base, size);
+    }
+    unsigned char* base;
+    DWORD size;
+};
+
+Bytes ImageWithPatternAt(DWORD at) {
+    testpe::Section text;
+    text.name = ".text";
+    text.virtualAddress = 0x1000;
+    text.rawSize = 0x3000;
+    Bytes content(0x3000, 0x90);
+    const Bytes code = testpe::FromHex(CodePatternTable[2].pattern);
+    std::memcpy(content.data() + at - 0x1000, code.data(), code.size());
+    text.content = content;
+    testpe::PeBuilder builder;
+    builder.Add(text);
+    return builder.BuildMemory(0x4000);
+}
+
+TEST(InspectModuleImageInMemory, FindsThePatternThroughReadProcessMemory) {
+    MappedImage image(ImageWithPatternAt(0x3100));
+    EXPECT_EQ(image.Inspect(), 1);
+}
+
+// Wine reads PAGE_NOACCESS pages through ReadProcessMemory, so unreadable pieces are covered by
+// the fake reader of the portable tests; here an address range that nothing maps stands in.
+TEST(InspectModuleImageInMemory, UnmappedModuleGivesZero) {
+    unsigned char header[4096];
+    unsigned char chunk[4096];
+    EXPECT_EQ(InspectModuleImage(header, chunk, GetCurrentProcess(),
+                                 reinterpret_cast<const void*>(0x1000), 0x10000),
+              0);
+}
+
+TEST(InspectModuleImageInMemory, ModuleAtTheTopOfTheAddressSpaceDoesNotWrap) {
+    unsigned char header[4096];
+    unsigned char chunk[4096];
+    EXPECT_EQ(InspectModuleImage(header, chunk, GetCurrentProcess(),
+                                 reinterpret_cast<const void*>(0xFFFFF000u), 0x10000),
+              0);
+}
+
+TEST(FindShellProcess, FindsTheOwnerOfTheProgmanWindow) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "Progman";
+    ASSERT_TRUE(RegisterClassA(&windowClass));
+    DWORD processId = 1;
+    HWND other = CreateWindowA("Progman", "Not the shell", 0, 0, 0, 10, 10, nullptr, nullptr,
+                               windowClass.hInstance, nullptr);
+    EXPECT_EQ(FindShellProcess(&processId), 0);
+    HWND shell = CreateWindowA("Progman", "Program Manager", 0, 0, 0, 10, 10, nullptr, nullptr,
+                               windowClass.hInstance, nullptr);
+    EXPECT_EQ(FindShellProcess(&processId), 1);
+    EXPECT_EQ(processId, GetCurrentProcessId());
+    DestroyWindow(shell);
+    DestroyWindow(other);
+    UnregisterClassA("Progman", windowClass.hInstance);
+}
+
+}  // namespace

@@ -1,0 +1,221 @@
+// The scan as a user meets it: a system directory seeded with the trojan's files and with
+// look-alikes that must not be listed, a desktop shell with an infected library loaded, the
+// exact summary, the buttons afterwards, and closing the window in the middle of a long scan.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/StatusBanner.h"
+#include "detect/NameTest.h"
+#include "e2e/detect/SeedFiles.h"
+#include "e2e/harness/AppDriver.h"
+
+namespace {
+
+const int kScan = 1001;
+const int kClean = 1002;
+const DWORD kScanTimeoutMs = 120000;
+
+std::string TestDirectory() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string directory(path, length);
+    return directory.substr(0, directory.rfind('\\'));
+}
+
+// The stand-in desktop shell with the given libraries loaded; ended on destruction.
+class FakeShell {
+  public:
+    bool Start(const std::vector<std::string>& libraries) {
+        std::string line = "\"" + TestDirectory() + "\\vt_fake_shell.exe\"";
+        for (const std::string& library : libraries)
+            line += " \"" + library + "\"";
+        std::vector<char> mutableLine(line.begin(), line.end());
+        mutableLine.push_back('\0');
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &startup, &process_))
+            return false;
+        return e2e::WaitUntil([] { return FindWindowA("Progman", "Program Manager") != nullptr; },
+                              20000);
+    }
+    ~FakeShell() {
+        if (process_.hProcess == nullptr)
+            return;
+        TerminateProcess(process_.hProcess, 0);
+        WaitForSingleObject(process_.hProcess, 10000);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+
+  private:
+    PROCESS_INFORMATION process_ = {};
+};
+
+std::string Summary(const std::vector<std::string>& paths) {
+    std::string text = StatusBanner() + "\r\n发现木马:\r\n";
+    for (const std::string& path : paths)
+        text += path + "\r\n";
+    return text + "请确认后点击清除!";
+}
+
+bool ScanAndWait(e2e::App& app, const std::string& expected) {
+    app.Click(kScan);
+    return app.WaitForEnabled(kScan, true, kScanTimeoutMs) &&
+           app.WaitForStatusEquals(expected, 5000);
+}
+
+// The negatives every scan meets: each is listed nowhere.
+void SeedNegatives(seed::SeededTree& tree) {
+    const auto upack = seed::LibraryImage(".Upack");
+    ASSERT_TRUE(tree.File("GDXI32.DLL", upack));   // upper-case prefix
+    ASSERT_TRUE(tree.File("Bj1rl.dll", upack));    // upper-case prefix
+    ASSERT_TRUE(tree.File("xgd1i32.dll", upack));  // prefix not at the start
+    ASSERT_TRUE(tree.File("gdtext.dll", seed::LibraryImage(".text")));
+    ASSERT_TRUE(tree.File("gdtext.cfg", {'x'}));  // its library was not listed
+    ASSERT_TRUE(tree.File("gdlong.dll", seed::LibraryImage(".Upackxx")));
+    ASSERT_TRUE(tree.File("gdtiny.dll", {'M', 'Z'}));  // truncated
+    ASSERT_TRUE(tree.Directory(".x.dll"));             // dot directory: never entered
+    ASSERT_TRUE(tree.File(".x.dll\\gddot.dll", upack));
+    ASSERT_TRUE(tree.Directory("vtplain"));  // not named *.dll: never entered
+    ASSERT_TRUE(tree.File("vtplain\\gdplain.dll", upack));
+}
+
+class ScanTest : public testing::Test {
+  protected:
+    void SetUp() override { ASSERT_FALSE(seed::SystemDirectory().empty()); }
+};
+
+TEST_F(ScanTest, FindsExactlyTheTrojanFilesAndTheInfectedShellModule) {
+    seed::SeededTree tree;
+    SeedNegatives(tree);
+    const auto upack = seed::LibraryImage(".Upack");
+    ASSERT_TRUE(tree.File("drivers\\comint32.sys", {}));  // listed whatever its content
+    ASSERT_TRUE(tree.File("addrzhelp.dll", upack));
+    ASSERT_TRUE(tree.File("bjv.dll", upack));
+    ASSERT_TRUE(tree.Directory("bjv.cfg"));  // a directory is no companion
+    ASSERT_TRUE(tree.File("gdx.dll", upack));
+    ASSERT_TRUE(tree.File("gdx.cfg", {'c', 'f', 'g'}));
+    ASSERT_TRUE(tree.File("gdz.dll", seed::LibraryImage(".upack")));
+    ASSERT_TRUE(tree.Directory("sub.dll"));
+    ASSERT_TRUE(tree.File("sub.dll\\gdw.dll", seed::LibraryImage(".UPACK")));
+    ASSERT_TRUE(tree.File("sub.dll\\gdw.cfg", {}));
+    // A link back to the system directory: the walk must not go round it again.
+    ASSERT_TRUE(tree.DirectoryLink("sub.dll\\up.dll", ".."));
+
+    const std::string dir = TestDirectory();
+    FakeShell shell;
+    ASSERT_TRUE(shell.Start({dir + "\\vtcode.dll", dir + "\\vtrsrc.dll", dir + "\\vtlarge.dll"}));
+
+    e2e::App app;
+    ASSERT_TRUE(app.Start());
+    const std::string expected = Summary({
+        tree.Path("drivers\\comint32.sys"),
+        tree.Path("addrzhelp.dll"),
+        tree.Path("bjv.dll"),
+        tree.Path("gdx.dll"),
+        tree.Path("gdx.cfg"),
+        tree.Path("gdz.dll"),
+        tree.Path("sub.dll\\gdw.dll"),
+        tree.Path("sub.dll\\gdw.cfg"),
+        dir + "\\vtcode.dll",
+    });
+    EXPECT_TRUE(ScanAndWait(app, expected)) << "status box:\n" << app.StatusText();
+    EXPECT_TRUE(app.IsEnabled(kScan));
+    EXPECT_TRUE(app.IsEnabled(kClean));
+    e2e::SaveWindowScreenshot(app.MainWindow(), "detect-scan-summary");
+
+    // A second scan starts from an empty list and finds the same.
+    EXPECT_TRUE(ScanAndWait(app, expected)) << "status box:\n" << app.StatusText();
+    DWORD code = 1;
+    EXPECT_TRUE(app.CloseAndWait(&code));
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(ScanTest, RealSystemLibrariesPassTheNameTestButAreNotListed) {
+    // The names alone would list Wine's own gdi32.dll and friends; their first section decides.
+    const std::string mask = seed::SystemDirectory() + "\\*.dll";
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(mask.c_str(), &entry);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    int passing = 0;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && PassesNameTest(entry.cFileName))
+            ++passing;
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    std::printf("system libraries passing the name test: %d\n", passing);
+    EXPECT_GT(passing, 0);
+
+    seed::SeededTree tree;
+    SeedNegatives(tree);
+    ASSERT_TRUE(tree.Directory("drivers\\comint32.sys"));  // a directory is not the driver
+    e2e::App app;
+    ASSERT_TRUE(app.Start());
+    EXPECT_TRUE(ScanAndWait(app, StatusBanner() + "没有在你的机器上此木马!")) << app.StatusText();
+    EXPECT_TRUE(app.IsEnabled(kScan));
+    EXPECT_FALSE(app.IsEnabled(kClean));
+    DWORD code = 1;
+    EXPECT_TRUE(app.CloseAndWait(&code));
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(ScanTest, EntriesTooLongForTheWorkingPathAreSkipped) {
+    seed::SeededTree tree;
+    // Three levels of *.dll directories: the system directory plus these is 244 characters.
+    const std::string first = std::string(100, 'a') + ".dll";
+    const std::string second = first + "\\" + std::string(100, 'b') + ".dll";
+    const std::string third = second + "\\" + std::string(10, 'c') + ".dll";
+    ASSERT_EQ(seed::SystemDirectory().size() + 1 + third.size(), 244u);
+    ASSERT_TRUE(tree.Directory(first));
+    ASSERT_TRUE(tree.Directory(second));
+    ASSERT_TRUE(tree.Directory(third));
+    const auto upack = seed::LibraryImage(".Upack");
+    ASSERT_TRUE(tree.File(third + "\\gdshort.dll", upack));  // 256 characters: fits
+    ASSERT_TRUE(tree.File(third + "\\gdtemp.dll", upack));
+    ASSERT_TRUE(
+        tree.RenameBeyondMaxPath(third + "\\gdtemp.dll", "gd" + std::string(20, 'x') + ".dll"));
+    ASSERT_TRUE(tree.File(third + "\\gdy.dll", upack));  // after the long one: still found
+
+    e2e::App app;
+    ASSERT_TRUE(app.Start());
+    EXPECT_TRUE(ScanAndWait(
+        app, Summary({tree.Path(third + "\\gdshort.dll"), tree.Path(third + "\\gdy.dll")})))
+        << app.StatusText();
+    DWORD code = 1;
+    EXPECT_TRUE(app.CloseAndWait(&code));
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(ScanTest, ClosingTheWindowDuringALongScanEndsTheProgramAtOnce) {
+    seed::SeededTree tree;
+    ASSERT_TRUE(tree.Directory("vtbulk.dll"));
+    const auto upack = seed::LibraryImage(".Upack");
+    char name[64];
+    for (int i = 0; i < 3000; ++i) {
+        std::snprintf(name, sizeof(name), "vtbulk.dll\\gd%04d.dll", i);
+        ASSERT_TRUE(tree.File(name, upack));
+    }
+    for (int round = 0; round < 20; ++round) {
+        e2e::App app;
+        ASSERT_TRUE(app.Start()) << "round " << round;
+        app.Click(kScan);
+        ASSERT_TRUE(app.WaitForStatus(
+            [](const std::string& text) {
+                return text.find("正在扫描磁盘文件 ") != std::string::npos;
+            },
+            20000))
+            << "round " << round;
+        // Both buttons stay disabled while the scan runs.
+        EXPECT_FALSE(app.IsEnabled(kScan)) << "round " << round;
+        EXPECT_FALSE(app.IsEnabled(kClean)) << "round " << round;
+        DWORD code = 1;
+        ASSERT_TRUE(app.CloseAndWait(&code, 5000)) << "round " << round;
+        EXPECT_EQ(code, 0u) << "round " << round;
+    }
+}
+
+}  // namespace
