@@ -8,10 +8,7 @@
 #include <new>
 #include <vector>
 
-#include "clean/Handles.h"
-
-using clean::FileHandle;
-using clean::LocalMemory;
+#include "app/UniqueHandle.h"
 
 namespace {
 

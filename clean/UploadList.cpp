@@ -5,9 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "clean/Handles.h"
-
-using clean::FileHandle;
+#include "app/UniqueHandle.h"
 
 namespace {
 

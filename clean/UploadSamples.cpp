@@ -10,8 +10,6 @@
 #include "clean/UploadList.h"
 #include "res/resource.h"
 
-using clean::FileHandle;
-
 namespace {
 
 const char kLibraryName[] = "tarnup.dll";

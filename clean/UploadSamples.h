@@ -1,16 +1,16 @@
 #pragma once
 #include <windows.h>
 
-#include "clean/Handles.h"
+#include "app/UniqueHandle.h"
 
 // The files handed to the reporter, held open from the end of their writing until the next
 // upload or the end of the program: the handles deny writing, renaming and deleting, while the
 // loader can still map them. The program runs elevated and the temporary directory is writable
 // by every process of the user, so an unheld file could be swapped before the reporter starts.
 struct ReporterHold {
-    clean::FileHandle library;
-    clean::FileHandle reporter;
-    clean::FileHandle list;
+    FileHandle library;
+    FileHandle reporter;
+    FileHandle list;
     void Release() {
         library.Close();
         reporter.Close();

@@ -11,7 +11,7 @@
 #include "app/MainDialog.h"
 #include "detect/NameTest.h"
 #include "detect/UpackImage.h"
-#include "detect/Win32Handles.h"
+#include "app/UniqueHandle.h"
 
 namespace {
 
@@ -25,9 +25,9 @@ class VisitedDirectories {
   public:
     // False when the directory was walked before in this scan.
     bool Enter(const char* directory) {
-        detect::FileHandle handle(CreateFileA(
-            directory, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        FileHandle handle(CreateFileA(directory, FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         BY_HANDLE_FILE_INFORMATION info;
         // Without an identity the directory is still walked; the working path's length then
         // bounds the depth of a loop.
@@ -95,7 +95,7 @@ void ScanLevel(MainDialog* dialog, const char* directory, VisitedDirectories& vi
     std::memcpy(path + nameStart, kSearchMask, sizeof(kSearchMask));
 
     WIN32_FIND_DATAA entry;
-    detect::FindHandle search(FindFirstFileA(path, &entry));
+    FindHandle search(FindFirstFileA(path, &entry));
     if (!search.IsValid())
         return;
     do {

@@ -13,7 +13,7 @@
 #include "detect/PeImage.h"
 #include "detect/ScanDirectory.h"
 #include "detect/ShellProcess.h"
-#include "detect/Win32Handles.h"
+#include "app/UniqueHandle.h"
 #include "res/resource.h"
 
 namespace {
@@ -37,7 +37,7 @@ void ScanShellModules(MainDialog* dialog) {
     DWORD processId = 0;
     if (!FindShellProcess(&processId))
         return;
-    detect::ProcessHandle process(OpenProcess(GENERIC_READ, FALSE, processId));
+    ProcessHandle process(OpenProcess(GENERIC_READ, FALSE, processId));
     if (!process.IsValid())
         return;
 
@@ -49,7 +49,7 @@ void ScanShellModules(MainDialog* dialog) {
     if (!headerBuffer || !chunkBuffer)
         return;
 
-    detect::SnapshotHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+    SnapshotHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
     if (!snapshot.IsValid())
         return;
     MODULEENTRY32 module;

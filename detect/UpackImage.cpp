@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "detect/PeImage.h"
-#include "detect/Win32Handles.h"
+#include "app/UniqueHandle.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ class FileReader : public ImageReader {
 }  // namespace
 
 int IsUpackImage(const char* path) {
-    detect::FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
         return 0;
     FileReader reader(file.Get());

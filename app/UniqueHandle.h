@@ -1,10 +1,8 @@
 #pragma once
 #include <windows.h>
 
-// In a namespace of their own: the scan has owners of the same names with another shape.
-namespace clean {
-
-// An owned handle: closed on destruction, movable, not copyable. Close() may be called twice.
+// An owned handle: released on destruction, movable, not copyable; Close() may be called twice.
+// The traits give the "no handle" value and the release function, which differ by API.
 template <typename Traits>
 class UniqueHandle {
   public:
@@ -43,20 +41,33 @@ class UniqueHandle {
     Type handle_ = Traits::Invalid();
 };
 
-// CreateFile and CreateToolhelp32Snapshot fail with INVALID_HANDLE_VALUE.
+// OpenProcess and other kernel objects: NULL on failure.
+struct KernelObjectTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type handle) { CloseHandle(handle); }
+};
+// CreateFileA and CreateToolhelp32Snapshot: INVALID_HANDLE_VALUE on failure.
 struct FileHandleTraits {
     using Type = HANDLE;
     static Type Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(Type handle) { CloseHandle(handle); }
 };
-using FileHandle = UniqueHandle<FileHandleTraits>;
-
+// FindFirstFileA: INVALID_HANDLE_VALUE on failure, released with FindClose.
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type handle) { FindClose(handle); }
+};
 // LocalAlloc'd memory.
 struct LocalMemoryTraits {
     using Type = HLOCAL;
     static Type Invalid() { return nullptr; }
     static void Close(Type memory) { LocalFree(memory); }
 };
-using LocalMemory = UniqueHandle<LocalMemoryTraits>;
 
-}  // namespace clean
+using ProcessHandle = UniqueHandle<KernelObjectTraits>;
+using FileHandle = UniqueHandle<FileHandleTraits>;
+using SnapshotHandle = UniqueHandle<FileHandleTraits>;
+using FindHandle = UniqueHandle<FindHandleTraits>;
+using LocalMemory = UniqueHandle<LocalMemoryTraits>;
