@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/WinFiles.h"
+
 // A fresh folder under the temporary directory (or under `parent`), removed with its contents.
 class TempFolder {
   public:
@@ -17,12 +19,3 @@ class TempFolder {
   private:
     std::string path_;
 };
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes);
-bool ReadWholeFile(const std::string& path, std::string* bytes);
-// Removes a folder and everything in it.
-void RemoveTree(const std::string& path);
-// Wide form of a code page 936 path.
-std::wstring Widen(const std::string& text);
-// Windows form of the build's Unix paths (drive Z:).
-std::string WindowsPathOf(const char* unixOrWindowsPath);

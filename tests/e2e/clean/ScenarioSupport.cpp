@@ -20,53 +20,6 @@ std::string TempDirectory() {
     return path;
 }
 
-std::string WindowsPathOf(const char* buildPath) {
-    std::string converted = buildPath;
-    if (converted.size() >= 2 && converted[1] == ':')
-        return converted;
-    converted = "Z:" + converted;
-    for (char& c : converted) {
-        if (c == '/')
-            c = '\\';
-    }
-    return converted;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok =
-        bytes.empty() || WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-bool ReadWholeFile(const std::string& path, std::string* bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bytes->clear();
-    std::vector<char> buffer(1 << 20);
-    DWORD read = 0;
-    bool ok;
-    while ((ok = ReadFile(file, buffer.data(), DWORD(buffer.size()), &read, nullptr) != FALSE) &&
-           read != 0) {
-        bytes->append(buffer.data(), read);
-    }
-    CloseHandle(file);
-    return ok;
-}
-
-bool FileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 namespace {
 
 void Put16(std::string& image, size_t offset, unsigned value) {

@@ -10,15 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "support/WinFiles.h"
+
 namespace scenario {
 
 std::string SystemDirectory();
 std::string TempDirectory();  // with its trailing backslash, as GetTempPathA gives it
-std::string WindowsPathOf(const char* buildPath);
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes);
-bool ReadWholeFile(const std::string& path, std::string* bytes);
-bool FileExists(const std::string& path);
 
 // A PE header whose first section is ".Upack" (not loadable).
 std::string UpackImage();

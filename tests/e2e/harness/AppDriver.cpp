@@ -1,5 +1,7 @@
 #include "e2e/harness/AppDriver.h"
 
+#include "support/WinFiles.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -16,14 +18,7 @@ const Options& GetOptions() {
 }
 
 std::string ToWindowsPath(const std::string& path) {
-    if (path.size() >= 2 && path[1] == ':')
-        return path;
-    std::string converted = "Z:" + path;
-    for (char& c : converted) {
-        if (c == '/')
-            c = '\\';
-    }
-    return converted;
+    return WindowsPathOf(path);
 }
 
 bool ParseOptions(int argc, char** argv) {

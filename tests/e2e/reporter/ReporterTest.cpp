@@ -13,6 +13,7 @@
 #include "e2e/reporter/ReporterDriver.h"
 #include "reporter/core/Hex.h"
 #include "clean/Md5.h"
+#include "support/WinFiles.h"
 
 namespace e2e {
 namespace {
@@ -24,39 +25,16 @@ struct ReceiverOptions {
     std::string planted;  // library names without ".dll", comma-separated
 } g_receiver;
 
+// The whole file, or nothing when it cannot be read.
 std::string ReadWholeFile(const std::string& path) {
     std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read != 0) {
-        bytes.append(buffer, read);
-    }
-    CloseHandle(file);
+    if (!::ReadWholeFile(path, &bytes))
+        bytes.clear();
     return bytes;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    CloseHandle(file);
-    return ok;
 }
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string Md5Of(const std::string& bytes) {
@@ -65,27 +43,6 @@ std::string Md5Of(const std::string& bytes) {
     uint8_t digest[::Md5::kDigestSize];
     md5.Finish(digest);
     return reporter::ToHex(digest, sizeof(digest));
-}
-
-void DeleteTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string path = folder + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                DeleteTree(path);
-            } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 struct Sample {
@@ -102,7 +59,7 @@ class ReporterTest : public testing::Test {
         const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
         // Spaces and Chinese in the folder: the list path on the command line is not quoted.
         folder_ = std::string(temp) + "rpt e2e " + name;
-        DeleteTree(folder_);
+        RemoveTree(folder_);
         ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
         samples_ = folder_ + "\\样本 文件夹";
         ASSERT_TRUE(CreateDirectoryA(samples_.c_str(), nullptr));
@@ -119,7 +76,7 @@ class ReporterTest : public testing::Test {
 
     void TearDown() override {
         reporter_.Kill();
-        DeleteTree(folder_);
+        RemoveTree(folder_);
     }
 
     void SetEndpoint(const std::string& port) {
@@ -131,7 +88,7 @@ class ReporterTest : public testing::Test {
     void ResetReceiver(const std::string& settings) {
         static int generation = 0;
         const std::string stored = g_receiver.dir + "\\stored";
-        DeleteTree(stored);
+        RemoveTree(stored);
         DeleteFileA((g_receiver.dir + "\\requests.log").c_str());
         CreateDirectoryA(stored.c_str(), nullptr);
         std::string json = "{\"generation\": " + std::to_string(++generation);

@@ -1,0 +1,19 @@
+#pragma once
+// File helpers shared by the Win32 tests: whole-file reads and writes, folder removal, paths.
+#include <windows.h>
+
+#include <string>
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+// Reads the whole file, sharing it with every other opener. False when it cannot be opened or
+// a read fails.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+// True for an existing file; a directory of that name does not count.
+bool FileExists(const std::string& path);
+// Removes a folder and everything in it, read-only files included.
+void RemoveTree(const std::string& path);
+// Wide form of a code page 936 string.
+std::wstring Widen(const std::string& text);
+// Windows form of a Unix path of the build (Wine maps the Unix root to drive Z:); a Windows path
+// is returned unchanged.
+std::string WindowsPathOf(const std::string& path);
