@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/MainDialog.h"
-#include "detect/ModuleInspection.h"
+#include "detect/ModuleCode.h"
 #include "detect/PeImage.h"
 #include "detect/ScanDirectory.h"
 #include "detect/ShellProcess.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "detect/CodePatterns.h"
-#include "detect/ModuleInspection.h"
+#include "detect/ModuleCode.h"
 #include "detect/PeBuilder.h"
 #include "detect/ShellProcess.h"
 #include "detect/UpackImage.h"

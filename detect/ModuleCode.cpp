@@ -1,4 +1,4 @@
-#include "detect/ModuleInspection.h"
+#include "detect/ModuleCode.h"
 
 #include <cstdint>
 
