@@ -189,15 +189,7 @@ bool App::NoDialogFor(const std::string& caption, DWORD periodMs) const {
 }
 
 bool App::WaitForExit(DWORD* exitCode, DWORD timeoutMs) {
-    if (processInfo_.hProcess == nullptr)
-        return false;
-    if (WaitForSingleObject(processInfo_.hProcess, timeoutMs) != WAIT_OBJECT_0)
-        return false;
-    DWORD code = 0;
-    GetExitCodeProcess(processInfo_.hProcess, &code);
-    if (exitCode != nullptr)
-        *exitCode = code;
-    return true;
+    return WaitForProcessExit(processInfo_.hProcess, exitCode, timeoutMs);
 }
 
 bool App::CloseAndWait(DWORD* exitCode, DWORD timeoutMs) {
@@ -206,16 +198,30 @@ bool App::CloseAndWait(DWORD* exitCode, DWORD timeoutMs) {
 }
 
 void App::Kill() {
-    if (processInfo_.hProcess != nullptr) {
-        if (WaitForSingleObject(processInfo_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(processInfo_.hProcess, 255);
-            WaitForSingleObject(processInfo_.hProcess, 5000);
-        }
-        CloseHandle(processInfo_.hProcess);
-        CloseHandle(processInfo_.hThread);
-    }
-    processInfo_ = PROCESS_INFORMATION{};
+    EndProcess(processInfo_);
     mainWindow_ = nullptr;
+}
+
+bool WaitForProcessExit(HANDLE process, DWORD* exitCode, DWORD timeoutMs) {
+    if (process == nullptr || WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    if (exitCode != nullptr)
+        *exitCode = code;
+    return true;
+}
+
+void EndProcess(PROCESS_INFORMATION& process) {
+    if (process.hProcess != nullptr) {
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process.hProcess, 255);
+            WaitForSingleObject(process.hProcess, 5000);
+        }
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    process = PROCESS_INFORMATION{};
 }
 
 bool SaveWindowScreenshot(HWND window, const std::string& name) {

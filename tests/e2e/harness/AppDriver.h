@@ -77,6 +77,11 @@ class App {
     HWND mainWindow_ = nullptr;
 };
 
+// Waits for a started process to end and reads its exit code; false when it is still running.
+bool WaitForProcessExit(HANDLE process, DWORD* exitCode, DWORD timeoutMs);
+// Ends the process if it is still running, closes both handles and clears the record.
+void EndProcess(PROCESS_INFORMATION& process);
+
 // Text of a window (WM_GETTEXT works across processes), in code page 936 bytes.
 std::string WindowText(HWND window);
 std::string DialogItemText(HWND dialog, int id);

@@ -198,27 +198,11 @@ bool Reporter::WaitForSummary(const std::string& prefix, DWORD timeoutMs) const 
 }
 
 bool Reporter::WaitForExit(DWORD* exitCode, DWORD timeoutMs) {
-    if (processInfo_.hProcess == nullptr)
-        return false;
-    if (WaitForSingleObject(processInfo_.hProcess, timeoutMs) != WAIT_OBJECT_0)
-        return false;
-    DWORD code = 0;
-    GetExitCodeProcess(processInfo_.hProcess, &code);
-    if (exitCode != nullptr)
-        *exitCode = code;
-    return true;
+    return WaitForProcessExit(processInfo_.hProcess, exitCode, timeoutMs);
 }
 
 void Reporter::Kill() {
-    if (processInfo_.hProcess != nullptr) {
-        if (WaitForSingleObject(processInfo_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(processInfo_.hProcess, 255);
-            WaitForSingleObject(processInfo_.hProcess, 5000);
-        }
-        CloseHandle(processInfo_.hProcess);
-        CloseHandle(processInfo_.hThread);
-    }
-    processInfo_ = PROCESS_INFORMATION{};
+    EndProcess(processInfo_);
     window_ = nullptr;
 }
 
