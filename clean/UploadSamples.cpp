@@ -173,9 +173,11 @@ void UploadSamples(const char* tag) {
         g_hold.Release();
         return;
     }
-    // The list is held too, so that it stays this run's list while the reporter starts.
-    g_hold.list.Reset(CreateFileA(listPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The list is held too, so that nobody can write to it while the reporter starts. Delete
+    // sharing stays on: the reporter removes the list through its own handle once it has read
+    // it, and without that sharing the list would be left behind in the temporary directory.
+    g_hold.list.Reset(CreateFileA(listPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!g_hold.list.IsValid()) {
         g_hold.Release();
         return;

@@ -13,6 +13,7 @@
 #include "ScenarioSupport.h"
 #include "app/StatusBanner.h"
 #include "e2e/harness/AppDriver.h"
+#include "e2e/reporter/ReporterDriver.h"
 
 namespace {
 
@@ -389,6 +390,41 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
     }
     EXPECT_EQ(acquired, 1u);
     EXPECT_NE(log.find("release-context"), std::string::npos) << log;
+}
+
+// The whole hand-over, as the user sees it: the reporter the program starts shows this run's
+// list, and the list is gone once the reporter and the program have ended.
+TEST_F(RemovalTest, YesOpensTheReporterOnThisRunsList) {
+    ASSERT_TRUE(app.Start());
+    const std::string upack = Seed(InSystem("gdx.dll"), UpackImage());
+    ScanAndExpect({upack});
+    HWND box = CleanAndWaitForQuestion();
+    ASSERT_NE(box, nullptr);
+    PostMessageA(GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
+    DWORD reporterId = 0;
+    ASSERT_TRUE(
+        e2e::WaitUntil([&] { return (reporterId = FindProcessNamed("tarnrpt.exe")) != 0; }, 30000));
+    std::string list;
+    ASSERT_TRUE(ReadWholeFile(ListPath(), &list));
+    size_t items = 0;
+    for (size_t at = list.find("[ITEM"); at != std::string::npos; at = list.find("[ITEM", at + 1))
+        ++items;
+    ASSERT_GT(items, 0u) << list;
+
+    e2e::Reporter reporter;
+    ASSERT_TRUE(reporter.Attach(reporterId));
+    ASSERT_TRUE(reporter.WaitForWindow()) << "the reporter showed no file list";
+    EXPECT_EQ(size_t(reporter.RowCount()), items);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return app.IsMainWindowVisible(); }, 30000));
+    reporter.Click(e2e::kReporterClose);
+    DWORD reporterCode = 0;
+    EXPECT_TRUE(reporter.WaitForExit(&reporterCode, 15000));
+    DWORD code = 1;
+    EXPECT_TRUE(app.CloseAndWait(&code));
+    EXPECT_EQ(code, 0u);
+    // The reporter removes the list it has read; the program must not stand in its way.
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !FileExists(ListPath()); }, 5000))
+        << "the upload list is left behind";
 }
 
 TEST_F(RemovalTest, PlantedWintrustBesideTheProgramIsIgnored) {

@@ -357,6 +357,22 @@ void DebugLauncher::Loop() {
 
 namespace scenario {
 
+DWORD FindProcessNamed(const char* exeName) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD found = 0;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more && found == 0;
+         more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, exeName) == 0)
+            found = entry.th32ProcessID;
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
 int EndProcessesNamed(const char* exeName) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)

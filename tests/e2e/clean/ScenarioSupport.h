@@ -66,6 +66,8 @@ bool ReadCommandLine(HANDLE process, std::wstring* commandLine);
 // Ends every running process whose executable has the given file name (case-insensitive), such
 // as a reporter that an upload started on its own. Returns how many were ended.
 int EndProcessesNamed(const char* exeName);
+// The id of a running process whose executable has the given file name, or 0.
+DWORD FindProcessNamed(const char* exeName);
 
 // Starts vormak.exe under this test as debugger, on a thread of its own. Every process the
 // program starts is reported to onChildStarted while it is still suspended at its creation;

@@ -89,6 +89,13 @@ bool Reporter::Start(const std::string& exePath, const std::string& arguments) {
     return true;
 }
 
+bool Reporter::Attach(DWORD processId) {
+    Kill();
+    processInfo_.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
+    processInfo_.dwProcessId = processId;
+    return processInfo_.hProcess != nullptr;
+}
+
 bool Reporter::WaitForWindow(DWORD timeoutMs) {
     WaitForInputIdle(processInfo_.hProcess, timeoutMs);
     return WaitUntil(

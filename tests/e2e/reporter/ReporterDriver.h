@@ -19,6 +19,8 @@ class Reporter {
 
     // Starts `exePath` with the command line `"exePath" arguments` in its own folder.
     bool Start(const std::string& exePath, const std::string& arguments);
+    // Takes over a reporter that something else started (the main program's upload).
+    bool Attach(DWORD processId);
     // Waits for the main window (visible and idle).
     bool WaitForWindow(DWORD timeoutMs = 20000);
     // A message box of the reporter (or nullptr when none shows in time) and its text.
