@@ -108,7 +108,10 @@ TEST_F(ScanTest, FindsExactlyTheTrojanFilesAndTheInfectedShellModule) {
 
     const std::string dir = TestDirectory();
     FakeShell shell;
-    ASSERT_TRUE(shell.Start({dir + "\\vtcode.dll", dir + "\\vtrsrc.dll", dir + "\\vtlarge.dll"}));
+    // vtedge and vtbelow carry the same pattern as vtcode and are loaded with exactly 0x40000
+    // bytes (shown, never inspected) and one page less (inspected).
+    ASSERT_TRUE(shell.Start({dir + "\\vtcode.dll", dir + "\\vtrsrc.dll", dir + "\\vtlarge.dll",
+                             dir + "\\vtedge.dll", dir + "\\vtbelow.dll"}));
 
     e2e::App app;
     ASSERT_TRUE(app.Start());
@@ -122,6 +125,7 @@ TEST_F(ScanTest, FindsExactlyTheTrojanFilesAndTheInfectedShellModule) {
         tree.Path("sub.dll\\gdw.dll"),
         tree.Path("sub.dll\\gdw.cfg"),
         dir + "\\vtcode.dll",
+        dir + "\\vtbelow.dll",
     });
     EXPECT_TRUE(ScanAndWait(app, expected)) << "status box:\n" << app.StatusText();
     EXPECT_TRUE(app.IsEnabled(kScan));
