@@ -2,16 +2,23 @@
 
 #include <vector>
 
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    const BOOL ok =
-        bytes.empty() || WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    const BOOL ok = size == 0 || WriteFile(file, data, DWORD(size), &written, nullptr);
     CloseHandle(file);
-    return ok && written == bytes.size();
+    return ok && written == size;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    return WriteWholeFile(path, bytes.data(), bytes.size());
+}
+
+bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+    return WriteWholeFile(path, bytes.data(), bytes.size());
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {

@@ -3,8 +3,12 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+// Creates or replaces the file with exactly these bytes.
+bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);
 // Reads the whole file, sharing it with every other opener. False when it cannot be opened or
 // a read fails.
 bool ReadWholeFile(const std::string& path, std::string* bytes);

@@ -353,38 +353,36 @@ void DebugLauncher::Loop() {
     }
 }
 
-}  // namespace scenario
+namespace {
 
-namespace scenario {
-
-DWORD FindProcessNamed(const char* exeName) {
+// Ids of the running processes whose executable has the given file name (case-insensitive).
+std::vector<DWORD> ProcessIdsNamed(const char* exeName) {
+    std::vector<DWORD> ids;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    DWORD found = 0;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot, &entry); more && found == 0;
-         more = Process32Next(snapshot, &entry)) {
-        if (lstrcmpiA(entry.szExeFile, exeName) == 0)
-            found = entry.th32ProcessID;
-    }
-    CloseHandle(snapshot);
-    return found;
-}
-
-int EndProcessesNamed(const char* exeName) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    int ended = 0;
+        return ids;
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32First(snapshot, &entry); more;
          more = Process32Next(snapshot, &entry)) {
-        if (lstrcmpiA(entry.szExeFile, exeName) != 0)
-            continue;
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (lstrcmpiA(entry.szExeFile, exeName) == 0)
+            ids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+}  // namespace
+
+DWORD FindProcessNamed(const char* exeName) {
+    const std::vector<DWORD> ids = ProcessIdsNamed(exeName);
+    return ids.empty() ? 0 : ids.front();
+}
+
+int EndProcessesNamed(const char* exeName) {
+    int ended = 0;
+    for (DWORD id : ProcessIdsNamed(exeName)) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
         if (process == nullptr)
             continue;
         if (TerminateProcess(process, 0)) {
@@ -393,7 +391,6 @@ int EndProcessesNamed(const char* exeName) {
         }
         CloseHandle(process);
     }
-    CloseHandle(snapshot);
     return ended;
 }
 

@@ -6,24 +6,7 @@
 #include <vector>
 
 #include "detect/PeBuilder.h"
-
-namespace {
-
-bool WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok =
-        bytes.empty() ||
-        (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size());
-    CloseHandle(file);
-    return ok;
-}
-
-}  // namespace
+#include "support/WinFiles.h"
 
 // The look-alikes: a driver file of the trojan's name, and a library named like the trojan's
 // whose first section is called ".Upack", with its ".cfg" beside it. The library is a bare PE
@@ -39,9 +22,9 @@ bool SeedDemoFiles() {
     library.Add(".Upack", std::vector<unsigned char>(0x200, 0))
         .Add(".rsrc", std::vector<unsigned char>(0x200, 0));
     const std::string text = "demo look-alike, harmless\r\n";
-    return WriteBytes(directory + "\\drivers\\comint32.sys",
-                      std::vector<unsigned char>(text.begin(), text.end())) &&
-           WriteBytes(directory + "\\gdkri32.dll", library.BuildFile()) &&
-           WriteBytes(directory + "\\gdkri32.cfg",
-                      std::vector<unsigned char>(text.begin(), text.end()));
+    return WriteWholeFile(directory + "\\drivers\\comint32.sys",
+                          std::vector<unsigned char>(text.begin(), text.end())) &&
+           WriteWholeFile(directory + "\\gdkri32.dll", library.BuildFile()) &&
+           WriteWholeFile(directory + "\\gdkri32.cfg",
+                          std::vector<unsigned char>(text.begin(), text.end()));
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "detect/PeBuilder.h"
+#include "support/WinFiles.h"
 
 namespace seed {
 
@@ -36,18 +37,9 @@ std::vector<unsigned char> LibraryImage(const char* firstSection) {
 
 bool SeededTree::File(const std::string& relative, const std::vector<unsigned char>& bytes) {
     const std::string path = Path(relative);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok =
-        bytes.empty() ||
-        (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size());
-    CloseHandle(file);
+    const bool ok = WriteWholeFile(path, bytes);
     created_.push_back({Kind::File, path, std::string()});
-    return ok != FALSE;
+    return ok;
 }
 
 bool SeededTree::Directory(const std::string& relative) {
