@@ -72,6 +72,31 @@ bool ParseEndpoint(const std::string& url, Endpoint& endpoint) {
     return true;
 }
 
+bool IsLoopbackHost(const std::string& host) {
+    if (host == "localhost")
+        return true;
+    unsigned octets[4] = {};
+    size_t count = 0, pos = 0;
+    while (count < 4) {
+        size_t digits = 0;
+        unsigned value = 0;
+        while (pos < host.size() && host[pos] >= '0' && host[pos] <= '9' && digits < 3) {
+            value = value * 10 + unsigned(host[pos] - '0');
+            ++pos;
+            ++digits;
+        }
+        if (digits == 0 || value > 255)
+            return false;
+        octets[count++] = value;
+        if (count < 4) {
+            if (pos >= host.size() || host[pos] != '.')
+                return false;
+            ++pos;
+        }
+    }
+    return pos == host.size() && octets[0] == 127;
+}
+
 std::string KnownCheckPath(const Endpoint& endpoint, const std::string& md5) {
     return endpoint.basePath + "/samples/" + md5;
 }

@@ -17,6 +17,10 @@ struct Endpoint {
 // '-' and '.', an optional port 1-65535 and a plain path; no user name, query or fragment.
 bool ParseEndpoint(const std::string& url, Endpoint& endpoint);
 
+// True for "localhost" and for dotted IPv4 addresses 127.x.x.x; a name that merely starts with
+// "127." is not one.
+bool IsLoopbackHost(const std::string& host);
+
 std::string KnownCheckPath(const Endpoint& endpoint, const std::string& md5);
 std::string UploadPath(const Endpoint& endpoint);
 

@@ -66,6 +66,8 @@ std::string StatusText(const ReportEntry& entry) {
             return "失败（无法读取文件）";
         case Status::Unreachable:
             return "失败（无法连接服务器）";
+        case Status::Insecure:
+            return "失败（系统无法安全连接实验室）";
         case Status::Cancelled:
             return "已取消";
         case Status::Rejected: {
@@ -92,6 +94,8 @@ ReportEntry::Status StatusFromResult(int result) {
             return Status::Cancelled;
         case TARNUP_UNREACHABLE:
             return Status::Unreachable;
+        case TARNUP_INSECURE:
+            return Status::Insecure;
         default:
             return Status::Rejected;
     }
@@ -215,7 +219,7 @@ void ReporterDialog::OnInitDialog() {
     const struct {
         const char* title;
         int width;
-    } columns[] = {{"文件名", 110}, {"所在文件夹", 165}, {"大小", 62}, {"MD5", 228}, {"状态", 160}};
+    } columns[] = {{"文件名", 110}, {"所在文件夹", 130}, {"大小", 62}, {"MD5", 228}, {"状态", 195}};
     for (int i = 0; i < int(sizeof(columns) / sizeof(columns[0])); ++i) {
         LVCOLUMNA column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
@@ -338,20 +342,22 @@ void ReporterDialog::OnCancel() {
 
 DWORD WINAPI ReporterDialog::WorkerProc(void* parameter) {
     WorkerArguments* arguments = static_cast<WorkerArguments*>(parameter);
-    bool unreachable = false;
+    // Once the service cannot be reached at all, or not securely, the other files are not tried
+    // one by one: they get the same outcome.
+    int lastingFailure = TARNUP_UPLOADED;
     for (size_t i = 0; i < arguments->items.size(); ++i) {
         const size_t row = arguments->rows[i];
-        int result = TARNUP_UNREACHABLE;
+        int result = lastingFailure;
         uint32_t httpStatus = 0;
-        // Once the service cannot be reached at all, the other files are not tried one by one.
-        if (!unreachable) {
+        if (lastingFailure == TARNUP_UPLOADED) {
             User32().PostMessageA(arguments->window, WM_FILE_STARTED, row, 0);
             const reporter::UploadItem& item = *arguments->items[i];
             ProgressContext progress = {arguments->window, row, 0};
             result =
                 arguments->api.sendFile(arguments->session, item.file.c_str(), item.md5.c_str(),
                                         item.ext.c_str(), ProgressProc, &progress, &httpStatus);
-            unreachable = result == TARNUP_UNREACHABLE;
+            if (result == TARNUP_UNREACHABLE || result == TARNUP_INSECURE)
+                lastingFailure = result;
         }
         User32().PostMessageA(arguments->window, WM_FILE_DONE, row,
                               MAKELPARAM(WORD(result), WORD(httpStatus > 0xffff ? 0 : httpStatus)));
@@ -416,7 +422,7 @@ void ReporterDialog::Finish(bool cancelled) {
     const bool started = phase_ != Phase::Choosing;
     phase_ = Phase::Finished;
     unsigned uploaded = 0, known = 0, failed = 0, skipped = 0;
-    bool unreachable = false;
+    bool unreachable = false, insecure = false;
     for (size_t row = 0; row < entries_.size(); ++row) {
         ReportEntry& entry = entries_[row];
         if (entry.status == Status::Waiting || entry.status == Status::Uploading) {
@@ -432,6 +438,10 @@ void ReporterDialog::Finish(bool cancelled) {
                 break;
             case Status::Unreachable:
                 unreachable = true;
+                ++failed;
+                break;
+            case Status::Insecure:
+                insecure = true;
                 ++failed;
                 break;
             case Status::Unreadable:
@@ -453,9 +463,11 @@ void ReporterDialog::Finish(bool cancelled) {
     exitCode_ = cancelled ? kExitCancelled : failed != 0 ? kExitUploadsFailed : kExitDone;
     char text[300];
     const char* head = cancelled ? "上传已取消" : failed != 0 ? "上传未全部完成" : "上传完成";
+    const char* reason = insecure      ? "此 Windows 无法与实验室建立安全连接。"
+                         : unreachable ? "无法连接上传服务器，请检查网络后重试。"
+                                       : "";
     std::snprintf(text, sizeof(text), "%s：已上传 %u 个，已存在 %u 个，失败 %u 个，跳过 %u 个。%s",
-                  head, uploaded, known, failed, skipped,
-                  unreachable ? "无法连接上传服务器，请检查网络后重试。" : "");
+                  head, uploaded, known, failed, skipped, reason);
     User32().SetWindowTextA(Item(IDC_SUMMARY), text);
     if (!cancelled)
         User32().SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, kProgressRange, 0);

@@ -23,6 +23,7 @@ struct ReportEntry {
         Changed,
         Unreadable,
         Unreachable,
+        Insecure,
         Rejected,
         Cancelled
     };

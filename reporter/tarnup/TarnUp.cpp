@@ -17,10 +17,11 @@
 
 namespace {
 
-// No real service is named here: the address lies under a reserved domain and is meant to be
-// replaced when the service exists (or, for tests, through the environment).
-const char kDefaultEndpoint[] = "https://samples.tarn-security.example/api/v1";
+#ifdef TARNUP_LOOPBACK_OVERRIDE
+// Only the test build reads this: the shipped library runs elevated, and any program of the user
+// could set the variable for it.
 const char kEndpointVariable[] = "TARNUP_ENDPOINT";
+#endif
 const DWORD kDefaultConnectTimeoutMs = 10000;
 const DWORD kDefaultTransferTimeoutMs = 30000;
 const DWORD kChunkSize = 16 * 1024;
@@ -49,11 +50,57 @@ std::wstring Widen(const std::string& ascii) {
     return std::wstring(ascii.begin(), ascii.end());
 }
 
-bool IsLoopback(const std::string& host) {
-    return host == "127.0.0.1" || host == "localhost" || host.compare(0, 4, "127.") == 0;
+// WinHTTP's answers when no trusted TLS connection came about: the server and this system share
+// no protocol (Windows XP stops at TLS 1.0), or the certificate is not trusted. Repeating the
+// request cannot change either, and plain http is never an alternative.
+bool IsSecureChannelError(DWORD error) {
+    switch (error) {
+        case ERROR_WINHTTP_SECURE_FAILURE:
+        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+        case ERROR_WINHTTP_SECURE_INVALID_CA:
+        case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+        case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+        case ERROR_WINHTTP_SECURE_INVALID_CERT:
+        case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+        case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+        case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+        case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
+        case ERROR_WINHTTP_SECURE_FAILURE_PROXY:
+        case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED_PROXY:
+            return true;
+        default:
+            return false;
+    }
 }
 
-enum class Transfer { Answered, Failed, Cancelled };
+// Offers TLS 1.1 and 1.2 where WinHTTP knows them: Windows 7 has them off by default. Windows XP
+// and Vista refuse the flags (ERROR_INVALID_PARAMETER); their default protocols then stay.
+void EnableNewerTls(HINTERNET session) {
+    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+    WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
+}
+
+// The address to use when the caller names none; false when the library may not use it.
+bool DefaultEndpoint(std::string& url) {
+#ifdef TARNUP_LOOPBACK_OVERRIDE
+    char variable[512];
+    const DWORD length = GetEnvironmentVariableA(kEndpointVariable, variable, sizeof(variable));
+    if (length != 0) {
+        // The test build must not send test files anywhere but to this machine.
+        reporter::Endpoint parsed;
+        if (length >= sizeof(variable) || !reporter::ParseEndpoint(variable, parsed) ||
+            !reporter::IsLoopbackHost(parsed.host)) {
+            return false;
+        }
+        url = variable;
+        return true;
+    }
+#endif
+    url = TARNUP_BUILTIN_ENDPOINT;
+    return true;
+}
+
+enum class Transfer { Answered, Failed, Insecure, Cancelled };
 
 }  // namespace
 
@@ -98,7 +145,7 @@ Transfer SendRequest(TarnUpSession* session, const wchar_t* method, const std::s
     if (!WinHttpSendRequest(
             request.Get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
             headers.empty() ? 0 : DWORD(-1L), WINHTTP_NO_REQUEST_DATA, 0, DWORD(total), 0)) {
-        return Transfer::Failed;
+        return IsSecureChannelError(GetLastError()) ? Transfer::Insecure : Transfer::Failed;
     }
     uint64_t sent = 0;
     if (progress != nullptr)
@@ -117,10 +164,11 @@ Transfer SendRequest(TarnUpSession* session, const wchar_t* method, const std::s
             const DWORD chunk =
                 DWORD(piece.size - offset < kChunkSize ? piece.size - offset : kChunkSize);
             DWORD written = 0;
-            if (!WinHttpWriteData(request.Get(), piece.bytes + offset, chunk, &written) ||
-                written == 0 || written > chunk) {
-                return Transfer::Failed;
+            if (!WinHttpWriteData(request.Get(), piece.bytes + offset, chunk, &written)) {
+                return IsSecureChannelError(GetLastError()) ? Transfer::Insecure : Transfer::Failed;
             }
+            if (written == 0 || written > chunk)
+                return Transfer::Failed;
             offset += written;
             sent += written;
             if (progress != nullptr)
@@ -130,7 +178,7 @@ Transfer SendRequest(TarnUpSession* session, const wchar_t* method, const std::s
     if (session->IsCancelled())
         return Transfer::Cancelled;
     if (!WinHttpReceiveResponse(request.Get(), nullptr))
-        return Transfer::Failed;
+        return IsSecureChannelError(GetLastError()) ? Transfer::Insecure : Transfer::Failed;
     DWORD code = 0;
     DWORD codeSize = sizeof(code);
     if (!WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
@@ -151,10 +199,11 @@ Transfer SendRequest(TarnUpSession* session, const wchar_t* method, const std::s
     return Transfer::Answered;
 }
 
-enum class Attempt { Answered, Unreachable, Cancelled };
+enum class Attempt { Answered, Unreachable, Insecure, Cancelled };
 
-// Runs a request until it is answered with a lasting status, every attempt has been used, or the
-// session is cancelled. Waits between attempts wake at once on cancellation.
+// Runs a request until it is answered with a lasting status, every attempt has been used, no
+// secure connection can be made, or the session is cancelled. Waits between attempts wake at
+// once on cancellation.
 Attempt SendWithRetry(TarnUpSession* session, const wchar_t* method, const std::string& path,
                       const std::string& contentType, const std::string& head, const uint8_t* data,
                       size_t dataSize, const std::string& tail, TarnUpProgressProc progress,
@@ -172,6 +221,8 @@ Attempt SendWithRetry(TarnUpSession* session, const wchar_t* method, const std::
                                               dataSize, tail, progress, context, status);
         if (transfer == Transfer::Cancelled)
             return Attempt::Cancelled;
+        if (transfer == Transfer::Insecure)
+            return Attempt::Insecure;
         if (transfer == Transfer::Answered) {
             answered = true;
             if (!reporter::IsTransientStatus(status))
@@ -232,13 +283,10 @@ __declspec(dllexport) int TarnUpApiVersion(void) {
 __declspec(dllexport) TarnUpSession* TarnUpOpen(const char* endpoint, uint32_t connectTimeoutMs,
                                                 uint32_t transferTimeoutMs) {
     std::string url;
-    if (endpoint != nullptr && endpoint[0] != '\0') {
+    if (endpoint != nullptr && endpoint[0] != '\0')
         url = endpoint;
-    } else {
-        char variable[512];
-        const DWORD length = GetEnvironmentVariableA(kEndpointVariable, variable, sizeof(variable));
-        url = length != 0 && length < sizeof(variable) ? variable : kDefaultEndpoint;
-    }
+    else if (!DefaultEndpoint(url))
+        return nullptr;
     reporter::Endpoint parsed;
     if (!reporter::ParseEndpoint(url, parsed))
         return nullptr;
@@ -247,11 +295,12 @@ __declspec(dllexport) TarnUpSession* TarnUpOpen(const char* endpoint, uint32_t c
     session->url = url;
     session->endpoint = parsed;
     session->cancelEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    const DWORD access =
-        IsLoopback(parsed.host) ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
+    const DWORD access = reporter::IsLoopbackHost(parsed.host) ? WINHTTP_ACCESS_TYPE_NO_PROXY
+                                                               : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
     session->session =
         WinHttpOpen(L"TarnUp/1.0", access, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (session->session != nullptr) {
+        EnableNewerTls(session->session);
         const int connect =
             int(connectTimeoutMs != 0 ? connectTimeoutMs : kDefaultConnectTimeoutMs);
         const int transfer =
@@ -305,6 +354,8 @@ __declspec(dllexport) int TarnUpSendFile(TarnUpSession* session, const char* pat
         return TARNUP_CANCELLED;
     if (attempt == Attempt::Unreachable)
         return TARNUP_UNREACHABLE;
+    if (attempt == Attempt::Insecure)
+        return TARNUP_INSECURE;
     if (status == 200)
         return TARNUP_KNOWN;
     if (status != 404)
@@ -326,6 +377,8 @@ __declspec(dllexport) int TarnUpSendFile(TarnUpSession* session, const char* pat
         return TARNUP_CANCELLED;
     if (attempt == Attempt::Unreachable)
         return TARNUP_UNREACHABLE;
+    if (attempt == Attempt::Insecure)
+        return TARNUP_INSECURE;
     if (status == 200 || status == 201 || status == 204)
         return TARNUP_UPLOADED;
     if (status == 409)

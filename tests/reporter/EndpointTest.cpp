@@ -37,6 +37,15 @@ TEST(EndpointTest, AnythingButAPlainHttpUrlIsRefused) {
     EXPECT_TRUE(ParseEndpoint("http://a.example:65535/x", endpoint));
 }
 
+TEST(EndpointTest, OnlyLocalhostAndDotted127AddressesAreLoopback) {
+    for (const char* host : {"localhost", "127.0.0.1", "127.255.0.9"})
+        EXPECT_TRUE(IsLoopbackHost(host)) << host;
+    for (const char* host : {"127.attacker.example", "127.0.0.1.example", "127.0.0", "127.0.0.1.",
+                             "127.0.0.256", "1127.0.0.1", "128.0.0.1", "localhost.example", ""}) {
+        EXPECT_FALSE(IsLoopbackHost(host)) << host;
+    }
+}
+
 TEST(RetryPolicyTest, OnlyPassingServerTroubleIsRepeatedWithGrowingPauses) {
     EXPECT_TRUE(IsTransientStatus(500));
     EXPECT_TRUE(IsTransientStatus(503));

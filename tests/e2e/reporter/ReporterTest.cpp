@@ -20,7 +20,7 @@ namespace {
 
 struct ReceiverOptions {
     std::string dir;  // Windows path of the receiver's folder
-    std::string port, deadPort;
+    std::string port, deadPort, tlsPort;
     std::string probeDll, plantControl;
     std::string planted;  // library names without ".dll", comma-separated
 } g_receiver;
@@ -79,8 +79,8 @@ class ReporterTest : public testing::Test {
         RemoveTree(folder_);
     }
 
-    void SetEndpoint(const std::string& port) {
-        const std::string url = "http://127.0.0.1:" + port;
+    void SetEndpoint(const std::string& port, const std::string& scheme = "http") {
+        const std::string url = scheme + "://127.0.0.1:" + port;
         SetEnvironmentVariableA("TARNUP_ENDPOINT", url.c_str());
     }
 
@@ -262,6 +262,31 @@ TEST_F(ReporterTest, ReceiverThatIsDownGivesAClearFailureAndANonZeroExit) {
     EXPECT_EQ(reporter_.RowText(1, kColumnStatus), "失败（无法连接服务器）");
     EXPECT_EQ(CloseAndExitCode(), 3u);
     EXPECT_FALSE(FileExists(listPath_));
+}
+
+TEST_F(ReporterTest, NoTrustedSecureConnectionFailsEveryFileAtOnceAndNeverInTheClear) {
+    // The receiver's https port shows a certificate that nothing trusts: to the reporter this is
+    // what a system whose TLS is too old for the lab's server sees, a secure channel failure.
+    const Sample first = MakeSample("tls1.dll", 1500, 17);
+    const Sample second = MakeSample("tls2.dll", 1600, 18);
+    WriteList({first, second});
+    SetEndpoint(g_receiver.tlsPort, "https");
+    StartOnList();
+    EXPECT_EQ(UploadAndWait(),
+              "上传未全部完成：已上传 0 个，已存在 0 个，失败 2 个，跳过 0 个。"
+              "此 Windows 无法与实验室建立安全连接。");
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(reporter_.RowText(row, kColumnStatus), "失败（系统无法安全连接实验室）") << row;
+    }
+    EXPECT_TRUE(SaveWindowScreenshot(reporter_.Window(), "reporter-insecure"));
+    // One connection: the failure is not repeated, the second file is not tried, and no request
+    // went out, in the clear or over the untrusted channel.
+    const std::string log = ReceiverLog();
+    EXPECT_EQ(Count(log, "TLS CONNECTION"), 1u) << log;
+    EXPECT_EQ(Count(log, "PLAIN-HTTP"), 0u) << log;
+    EXPECT_EQ(Count(log, "GET "), 0u) << log;
+    EXPECT_EQ(Count(log, "POST "), 0u) << log;
+    EXPECT_EQ(CloseAndExitCode(), 3u);
 }
 
 TEST_F(ReporterTest, UncheckedFileSendsNothing) {
@@ -450,6 +475,8 @@ int main(int argc, char** argv) {
             e2e::g_receiver.port = v;
         if (const char* v = value("--dead-port="))
             e2e::g_receiver.deadPort = v;
+        if (const char* v = value("--tls-port="))
+            e2e::g_receiver.tlsPort = v;
         if (const char* v = value("--planted="))
             e2e::g_receiver.planted = v;
         if (const char* v = value("--probe-dll="))
@@ -459,7 +486,7 @@ int main(int argc, char** argv) {
         }
     }
     if (e2e::g_receiver.dir.empty() || e2e::g_receiver.port.empty() ||
-        e2e::g_receiver.deadPort.empty()) {
+        e2e::g_receiver.deadPort.empty() || e2e::g_receiver.tlsPort.empty()) {
         std::fprintf(stderr, "the sample receiver options are missing\n");
         return 2;
     }

@@ -18,6 +18,12 @@ whenever the file changes:
    "drop_post": N,        the same for uploads only (after reading the body)
    "stall_seconds": S}    wait S seconds (at most 60) before answering an upload
 The server stops by itself after --lifetime seconds.
+
+With --tls-cert, --tls-key and --tls-port-file a second listener speaks https with that
+certificate on another port, with the same behaviour. It logs every connection ("TLS CONNECTION")
+and how its handshake ended: "TLS HANDSHAKE" (done), "TLS HANDSHAKE-FAILED <reason>" or
+"TLS PLAIN-HTTP" (the client spoke plain http to it); requests over it are logged as on the
+plain port.
 """
 import argparse
 import hashlib
@@ -25,6 +31,7 @@ import json
 import os
 import re
 import socket
+import ssl
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -205,6 +212,36 @@ class Handler(BaseHTTPRequestHandler):
         self.answer(201, "stored")
 
 
+class TlsServer(ThreadingHTTPServer):
+    """An https listener: the handshake runs in the connection's own thread, so a client that
+    stalls in it holds up no one else."""
+
+    def __init__(self, address, handler, context):
+        super().__init__(address, handler)
+        self.context = context
+
+    def finish_request(self, request, client_address):
+        self.state.log("TLS CONNECTION")
+        try:
+            tls = self.context.wrap_socket(request, server_side=True)
+        except ssl.SSLError as error:
+            if error.reason == "HTTP_REQUEST":
+                self.state.log("TLS PLAIN-HTTP")
+            else:
+                self.state.log("TLS HANDSHAKE-FAILED %s" % (error.reason or error))
+            return
+        except OSError as error:
+            self.state.log("TLS HANDSHAKE-FAILED %s" % error)
+            return
+        self.state.log("TLS HANDSHAKE")
+        try:
+            self.RequestHandlerClass(tls, client_address, self)
+        except OSError as error:  # ssl.SSLError included: the client went away
+            self.state.log("TLS CLOSED %s" % error)
+        finally:
+            tls.close()
+
+
 def write_atomically(path, text):
     with open(path + ".tmp", "w", encoding="ascii") as handle:
         handle.write(text)
@@ -218,6 +255,9 @@ def main():
     parser.add_argument("--dead-port-file")
     parser.add_argument("--base", default="")
     parser.add_argument("--lifetime", type=float, default=600.0)
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
+    parser.add_argument("--tls-port-file")
     args = parser.parse_args()
 
     os.makedirs(args.dir, exist_ok=True)
@@ -229,8 +269,25 @@ def main():
         probe.bind(("127.0.0.1", 0))
         write_atomically(args.dead_port_file, str(probe.getsockname()[1]))
         probe.close()
+    servers = [server]
+    if args.tls_port_file:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.tls_cert, args.tls_key)
+        tls_server = TlsServer(("127.0.0.1", 0), Handler, context)
+        tls_server.daemon_threads = True
+        tls_server.state = server.state
+        servers.append(tls_server)
+        thread = threading.Thread(target=tls_server.serve_forever, args=(0.2,), daemon=True)
+        thread.start()
+        write_atomically(args.tls_port_file, str(tls_server.server_address[1]))
+    # The plain port last: the caller waits for it.
     write_atomically(args.port_file, str(server.server_address[1]))
-    timer = threading.Timer(args.lifetime, server.shutdown)
+
+    def stop():
+        for each in servers:
+            each.shutdown()
+
+    timer = threading.Timer(args.lifetime, stop)
     timer.daemon = True
     timer.start()
     try:
@@ -238,7 +295,8 @@ def main():
     except KeyboardInterrupt:
         pass
     finally:
-        server.server_close()
+        for each in servers:
+            each.server_close()
 
 
 if __name__ == "__main__":
