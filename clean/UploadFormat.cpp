@@ -26,6 +26,23 @@ bool FormatBounded(char* buffer, std::size_t size, const char* format, Args... a
 
 }  // namespace
 
+bool IsUploadablePath(const char* path) {
+    if (path == nullptr || path[0] == '\0')
+        return false;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (static_cast<unsigned char>(*p) < 0x20)
+            return false;
+    }
+    auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
+    // Two leading separators: a UNC name or the "\\.\" and "\\?\" device prefixes.
+    if (isSeparator(path[0]) && isSeparator(path[1]))
+        return false;
+    // The object manager's "\??\" prefix reaches any device as well.
+    if (isSeparator(path[0]) && path[1] == '?' && path[2] == '?' && isSeparator(path[3]))
+        return false;
+    return true;
+}
+
 int CompareAsciiNoCase(const char* a, const char* b) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(a);
     const unsigned char* q = reinterpret_cast<const unsigned char*>(b);

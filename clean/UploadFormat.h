@@ -17,6 +17,12 @@ inline bool IsWithinUploadSizeLimit(std::uint32_t sizeHigh, std::uint32_t sizeLo
     return sizeHigh == 0 && sizeLow < kUploadSizeLimit;
 }
 
+// Whether a module path may become an item of the upload list. Never: a path holding a
+// control character (a byte below 0x20, such as CR or LF, which would start a new line of the
+// list), a UNC path ("\\server\share", "\\?\UNC\...") or a device path ("\\.\", "\\?\",
+// "\??\"); '/' counts as a separator there, as it does for Windows. Nor an empty path.
+bool IsUploadablePath(const char* path);
+
 // Byte comparison with ASCII letters folded; every other byte, trail bytes included, compares
 // as it is. Zero when equal.
 int CompareAsciiNoCase(const char* a, const char* b);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/UniqueHandle.h"
+#include "detect/MappedModule.h"
 
 namespace {
 
@@ -15,7 +16,8 @@ const char kListPrefix[] = "vexlor";
 const UINT kListUniqueNumber = 0x76697275;
 
 bool IsUploadCandidate(const char* path, const UploadCandidateList& list, TrustChecker& checker) {
-    if (path[0] == '\0' || list.Contains(path))
+    // Checked before the file system is touched: a UNC name would reach out to another machine.
+    if (!IsUploadablePath(path) || list.Contains(path))
         return false;
     WIN32_FILE_ATTRIBUTE_DATA attributes;
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &attributes))
@@ -26,7 +28,13 @@ bool IsUploadCandidate(const char* path, const UploadCandidateList& list, TrustC
     return checker.IsTrusted(path) == 0;
 }
 
-void AddModulesOfProcess(DWORD processId, UploadCandidateList& list, TrustChecker& checker) {
+// Each module is named by the file the system mapped at its base, not by the path in the
+// snapshot, which the process itself can rewrite.
+void AddModulesOfProcess(DWORD processId, const DriveDeviceTable& drives, UploadCandidateList& list,
+                         TrustChecker& checker) {
+    ProcessHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
+    if (!process.IsValid())
+        return;
     FileHandle modules(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
     if (!modules.IsValid())
         return;
@@ -34,9 +42,13 @@ void AddModulesOfProcess(DWORD processId, UploadCandidateList& list, TrustChecke
     module.dwSize = sizeof(module);
     for (BOOL more = Module32First(modules.Get(), &module); more;
          more = Module32Next(modules.Get(), &module)) {
-        module.szExePath[MAX_PATH - 1] = '\0';
-        if (IsUploadCandidate(module.szExePath, list, checker))
-            list.Add(module.szExePath);
+        char path[MAX_PATH];
+        if (!IsImageBase(process.Get(), module.modBaseAddr) ||
+            !GetMappedModulePath(process.Get(), module.modBaseAddr, drives, path, sizeof(path))) {
+            continue;
+        }
+        if (IsUploadCandidate(path, list, checker))
+            list.Add(path);
     }
 }
 
@@ -46,12 +58,14 @@ size_t CollectUploadCandidates(UploadCandidateList& list, TrustChecker& checker)
     FileHandle processes(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!processes.IsValid())
         return list.Count();
+    DriveDeviceTable drives;
+    LoadDriveDevices(drives);
     PROCESSENTRY32 process;
     process.dwSize = sizeof(process);
     try {
         for (BOOL more = Process32First(processes.Get(), &process); more;
              more = Process32Next(processes.Get(), &process)) {
-            AddModulesOfProcess(process.th32ProcessID, list, checker);
+            AddModulesOfProcess(process.th32ProcessID, drives, list, checker);
         }
     } catch (const std::bad_alloc&) {
         // Out of memory: what was collected so far is still a sound list.
@@ -86,7 +100,7 @@ int WriteUploadListItems(const char* listPath, const char* tag,
     for (size_t i = 0; i < candidates.Count(); ++i) {
         const char* path = candidates.At(i);
         const char* baseName = FindBaseName(path);
-        if (baseName == nullptr)
+        if (baseName == nullptr || !IsUploadablePath(path))
             continue;
         char section[32];
         char ext[kUploadBufferSize];

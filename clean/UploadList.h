@@ -7,17 +7,18 @@
 #include "clean/TrustChecker.h"
 #include "clean/UploadFormat.h"
 
-// Every module loaded in any process that is neither empty-named, too large nor trusted, each
-// once. Returns the number of paths in the list afterwards.
+// Every module loaded in any process, named by the file mapped at its base (a module whose
+// file has no drive path is left out), that is uploadable (IsUploadablePath), neither too large
+// nor trusted, each once. Returns the number of paths in the list afterwards.
 size_t CollectUploadCandidates(UploadCandidateList& list, TrustChecker& checker);
 
 // MD5 of the whole file. Zero when the file cannot be opened, is empty, or any read fails.
 int HashFile(const char* path, std::uint8_t digest[Md5::kDigestSize]);
 
 // Writes the candidates as "ITEM0", "ITEM1", ... sections ("file", "md5", "ext") into the INI
-// file listPath, numbered without gaps; candidates that cannot be hashed, have no separator or
-// whose "ext" value would not fit are left out. Returns the number of sections written, or 0
-// when writing to the file failed.
+// file listPath, numbered without gaps; candidates that cannot be hashed, have no separator,
+// are not uploadable (IsUploadablePath) or whose "ext" value would not fit are left out. Returns
+// the number of sections written, or 0 when writing to the file failed.
 int WriteUploadListItems(const char* listPath, const char* tag,
                          const UploadCandidateList& candidates);
 

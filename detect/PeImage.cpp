@@ -75,10 +75,10 @@ int InspectModuleSections(unsigned char* headerBuffer, unsigned char* chunkBuffe
         return 0;
     const std::uint64_t tableOffset = std::uint64_t{peOffset} + 24 + optionalHeaderSize;
 
-    // Pieces the module can hold, plus each section's last piece that may run past its end.
-    std::uint64_t pieceBudget =
-        (std::uint64_t{moduleSize} + kInspectionBufferSize - 1) / kInspectionBufferSize +
-        sectionCount;
+    // No budget of reads across sections: a packed module can rewrite its table so that early
+    // sections use up any such budget before the one holding the code. The cost stays bounded
+    // all the same: the table must lie within the header copy (about a hundred entries) and
+    // each entry reads only pieces that start inside the module.
     int score = 0;
     for (std::uint32_t index = 0; index < sectionCount; ++index) {
         const std::uint64_t entry = tableOffset + std::uint64_t{index} * kSectionHeaderSize;
@@ -101,9 +101,6 @@ int InspectModuleSections(unsigned char* headerBuffer, unsigned char* chunkBuffe
             const std::uint64_t where = std::uint64_t{virtualAddress} + offset;
             if (where >= moduleSize)
                 break;
-            if (pieceBudget == 0)
-                return 0;
-            --pieceBudget;
             std::uint32_t read = memory.Read(where, chunkBuffer, kInspectionBufferSize);
             if (read == 0)
                 continue;

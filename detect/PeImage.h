@@ -16,7 +16,9 @@ const std::uint32_t kInspectionBufferSize = 4096;
 // module's base. headerBuffer and chunkBuffer hold kInspectionBufferSize bytes each. The section
 // table is taken from the header copy only; a header that points outside the bytes read ends the
 // inspection with 0. moduleSize (from the module snapshot) bounds the walk: pieces that would
-// start outside the module are not read, so a damaged header cannot make the walk longer than
-// the module's pages plus one piece per section. Returns 1 when the score reached the threshold.
+// start outside the module are not read, so each section costs at most the module's pages and
+// a damaged header no more than that times its section count (the table lies within the header
+// copy: about a hundred entries). Every section is walked, however the sections before it
+// overlap. Returns 1 when the score reached the threshold.
 int InspectModuleSections(unsigned char* headerBuffer, unsigned char* chunkBuffer,
                           ImageReader& memory, std::uint32_t moduleSize);

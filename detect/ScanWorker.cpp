@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/MainDialog.h"
+#include "detect/MappedModule.h"
 #include "detect/ModuleCode.h"
 #include "detect/PeImage.h"
 #include "detect/ScanDirectory.h"
@@ -52,17 +53,28 @@ void ScanShellModules(MainDialog* dialog) {
     SnapshotHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
     if (!snapshot.IsValid())
         return;
+    DriveDeviceTable drives;
+    LoadDriveDevices(drives);
     MODULEENTRY32 module;
     module.dwSize = sizeof(module);
     for (BOOL more = Module32First(snapshot.Get(), &module); more;
          more = Module32Next(snapshot.Get(), &module)) {
+        // The progress names the module as the snapshot does; only the mapped file is listed.
         char message[sizeof(kModuleProgressPrefix) + MAX_PATH];
         std::snprintf(message, sizeof(message), "%s%s", kModuleProgressPrefix, module.szExePath);
         dialog->UpdateStatus(message);
+        // The snapshot's path is the process's own claim; the file mapped at the module's base
+        // is the system's. A module whose file cannot be named is left alone.
+        char mappedPath[MAX_PATH];
+        if (!IsImageBase(process.Get(), module.modBaseAddr) ||
+            !GetMappedModulePath(process.Get(), module.modBaseAddr, drives, mappedPath,
+                                 sizeof(mappedPath))) {
+            continue;
+        }
         if (module.modBaseSize < kLargestInspectedModule &&
             InspectModuleImage(headerBuffer.get(), chunkBuffer.get(), process.Get(),
                                module.modBaseAddr, module.modBaseSize)) {
-            dialog->Detections().Add(module.szExePath);
+            dialog->Detections().Add(mappedPath);
         }
     }
 }

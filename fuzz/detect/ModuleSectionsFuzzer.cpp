@@ -1,6 +1,7 @@
 // The module inspection's section walk over a fuzzed header and fuzzed memory. The first four
 // bytes give the module size; the rest is the module's memory from its base, with every third
-// piece unreadable and every fifth read cut short. The walk must stay within its read budget.
+// piece unreadable and every fifth read cut short. The walk must stay within its bound: the
+// module's pages for each section the header copy can hold.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -44,8 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static unsigned char header[kInspectionBufferSize];
     static unsigned char chunk[kInspectionBufferSize];
     InspectModuleSections(header, chunk, memory, moduleSize);
-    // The header page, the module's pages, and one piece per section at most (65535 sections).
-    if (memory.reads > 1 + (moduleSize + kInspectionBufferSize - 1) / kInspectionBufferSize + 65535)
+    // The header page, then the module's pages for each section; a section table lies within
+    // the header copy, after at least the 24 bytes of the PE signature and file header.
+    const std::uint64_t mostSections = (kInspectionBufferSize - 24) / 40;
+    const std::uint64_t modulePages =
+        (std::uint64_t{moduleSize} + kInspectionBufferSize - 1) / kInspectionBufferSize;
+    if (memory.reads > 1 + mostSections * modulePages)
         std::abort();
     return 0;
 }

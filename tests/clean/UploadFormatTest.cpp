@@ -14,6 +14,22 @@ TEST(UploadSizeLimitTest, LimitItselfIsExcludedOneByteLessIsKept) {
     EXPECT_FALSE(IsWithinUploadSizeLimit(1, 10));
 }
 
+TEST(UploadablePathTest, ControlCharactersNetworkAndDevicePathsNeverBecomeItems) {
+    EXPECT_TRUE(IsUploadablePath("C:\\dir\\x.dll"));
+    EXPECT_TRUE(IsUploadablePath("C:\\\xB1\xED\\x.dll"));
+    EXPECT_TRUE(IsUploadablePath("C:\\a?b\\x.dll"));
+    // CR or LF would start a line of the list of its own.
+    EXPECT_FALSE(IsUploadablePath("C:\\x.dll\r\n[ITEM9]"));
+    EXPECT_FALSE(IsUploadablePath("C:\\x\ty.dll"));
+    EXPECT_FALSE(IsUploadablePath("C:\\x\x1F.dll"));
+    for (const char* path :
+         {"\\\\server\\share\\x.dll", "//server/share/x.dll", "\\\\?\\UNC\\server\\share\\x.dll",
+          "\\\\.\\PhysicalDrive0", "\\\\?\\C:\\x.dll", "\\??\\C:\\x.dll", "/\?\?/C:/x.dll", ""}) {
+        EXPECT_FALSE(IsUploadablePath(path)) << path;
+    }
+    EXPECT_FALSE(IsUploadablePath(nullptr));
+}
+
 TEST(UploadCandidateListTest, AsciiCaseDifferencesCountAsOnePath) {
     UploadCandidateList list;
     EXPECT_TRUE(list.Add("C:\\Windows\\System32\\Foo.dll"));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestFiles.h"
+#include "detect/LoaderEntry.h"
 #include "wintrust_stub/StubWintrust.h"
 
 namespace {
@@ -228,6 +229,21 @@ TEST_F(CollectCandidatesTest, SizeLimitTrustAndDuplicates) {
             c = char(tolower(static_cast<unsigned char>(c)));
         EXPECT_TRUE(folded.insert(path).second) << "listed twice: " << list.At(i);
     }
+}
+
+// A process can rewrite the path its own loader list gives for a module; the candidate is the
+// file mapped at the module's base, and the claimed file is never offered.
+TEST_F(CollectCandidatesTest, ModuleIsOfferedUnderItsMappedFileNotItsClaimedPath) {
+    const std::string real = LoadCopy("real.dll", 150000);
+    ASSERT_FALSE(loaded.empty());
+    const std::string claimed = folder.File("claimed.doc");
+    ASSERT_TRUE(WriteWholeFile(claimed, "a document"));
+    testpe::ClaimedLoaderPath claim;
+    ASSERT_TRUE(claim.Claim(loaded.back(), Widen(claimed)));
+    UploadCandidateList list;
+    CollectUploadCandidates(list, *checker);
+    EXPECT_TRUE(list.Contains(real.c_str()));
+    EXPECT_FALSE(list.Contains(claimed.c_str()));
 }
 
 TEST_F(CollectCandidatesTest, WriteUploadListStartsFromAnEmptyFile) {

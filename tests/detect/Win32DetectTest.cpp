@@ -1,6 +1,6 @@
 // The Win32 side of detection against the real system: IsUpackImage on files on disk,
-// InspectModuleImage over ReadProcessMemory on an image laid out in this process's memory, and
-// FindShellProcess.
+// InspectModuleImage over ReadProcessMemory on an image laid out in this process's memory,
+// the names of mapped files, and FindShellProcess.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "detect/CodePatterns.h"
+#include "detect/MappedModule.h"
 #include "detect/ModuleCode.h"
 #include "detect/PeBuilder.h"
 #include "detect/ShellProcess.h"
@@ -119,6 +120,44 @@ TEST(InspectModuleImageInMemory, ModuleAtTheTopOfTheAddressSpaceDoesNotWrap) {
     EXPECT_EQ(InspectModuleImage(header, chunk, GetCurrentProcess(),
                                  reinterpret_cast<const void*>(0xFFFFF000u), 0x10000),
               0);
+}
+
+TEST(MappedModulePath, NamesTheFileMappedAtTheStartOfAMapping) {
+    HMODULE self = GetModuleHandleA(nullptr);
+    char own[MAX_PATH];
+    ASSERT_NE(GetModuleFileNameA(nullptr, own, sizeof(own)), 0u);
+    char path[MAX_PATH];
+    EXPECT_TRUE(IsImageBase(GetCurrentProcess(), self));
+    ASSERT_TRUE(GetMappedModulePath(GetCurrentProcess(), self, path, sizeof(path)));
+    EXPECT_EQ(lstrcmpiA(path, own), 0) << path << " is not " << own;
+    EXPECT_FALSE(GetMappedModulePath(GetCurrentProcess(), self, path, 8));
+    EXPECT_STREQ(path, "");
+
+    // An address inside the image is no module base.
+    const unsigned char* inside = reinterpret_cast<const unsigned char*>(self) + 0x1000;
+    EXPECT_FALSE(IsImageBase(GetCurrentProcess(), inside));
+    EXPECT_FALSE(GetMappedModulePath(GetCurrentProcess(), inside, path, sizeof(path)));
+    int onStack = 0;
+    EXPECT_FALSE(IsImageBase(GetCurrentProcess(), &onStack));
+    EXPECT_FALSE(GetMappedModulePath(GetCurrentProcess(), &onStack, path, sizeof(path)));
+
+    // A data view is named too, but it is no image.
+    TempFile data(Bytes(4096, 'd'));
+    HANDLE file = CreateFileA(data.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ASSERT_NE(mapping, nullptr);
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(IsImageBase(GetCurrentProcess(), view));
+    EXPECT_TRUE(GetMappedModulePath(GetCurrentProcess(), view, path, sizeof(path)));
+    char longData[MAX_PATH];
+    GetLongPathNameA(data.path.c_str(), longData, sizeof(longData));
+    EXPECT_EQ(lstrcmpiA(path, longData), 0) << path << " is not " << longData;
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+    CloseHandle(file);
 }
 
 TEST(FindShellProcess, FindsTheOwnerOfTheProgmanWindow) {

@@ -1,9 +1,15 @@
 // A stand-in for the desktop shell, which Wine lacks: owns a window of class "Progman" titled
 // "Program Manager" and loads the libraries named on its command line, so a scan inspects them
-// as modules of the shell process. Prints "ready" once the window exists; ends on WM_CLOSE.
+// as modules of the shell process. An argument "library|claimed" also rewrites the library's
+// loader entry to claim the path `claimed`, as a hostile shell would. Prints "ready" once the
+// window exists; ends on WM_CLOSE.
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
+
+#include "detect/LoaderEntry.h"
 
 namespace {
 
@@ -18,9 +24,23 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::vector<testpe::ClaimedLoaderPath> claims(argc);
     for (int i = 1; i < argc; ++i) {
-        if (LoadLibraryA(argv[i]) == nullptr) {
-            std::fprintf(stderr, "cannot load %s: error %lu\n", argv[i], GetLastError());
+        const std::string argument = argv[i];
+        const size_t bar = argument.find('|');
+        const std::string library = argument.substr(0, bar);
+        HMODULE module = LoadLibraryA(library.c_str());
+        if (module == nullptr) {
+            std::fprintf(stderr, "cannot load %s: error %lu\n", library.c_str(), GetLastError());
+            return 1;
+        }
+        if (bar == std::string::npos)
+            continue;
+        wchar_t claimed[MAX_PATH];
+        if (MultiByteToWideChar(CP_ACP, 0, argument.c_str() + bar + 1, -1, claimed, MAX_PATH) ==
+                0 ||
+            !claims[i].Claim(module, claimed)) {
+            std::fprintf(stderr, "cannot claim a path for %s\n", library.c_str());
             return 1;
         }
     }

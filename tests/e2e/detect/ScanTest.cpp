@@ -1,6 +1,7 @@
 // The scan as a user meets it: a system directory seeded with the trojan's files and with
 // look-alikes that must not be listed, a desktop shell with an infected library loaded, the
-// exact summary, the buttons afterwards, and closing the window in the middle of a long scan.
+// exact summary, the buttons afterwards, closing the window in the middle of a long scan, and
+// Clean against a shell that lies about its modules and a folder swapped for a link.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "detect/NameTest.h"
 #include "e2e/detect/SeedFiles.h"
 #include "e2e/harness/AppDriver.h"
+#include "support/WinFiles.h"
 
 namespace {
 
@@ -42,13 +44,15 @@ class FakeShell {
         return e2e::WaitUntil([] { return FindWindowA("Progman", "Program Manager") != nullptr; },
                               20000);
     }
-    ~FakeShell() {
+    ~FakeShell() { End(); }
+    void End() {
         if (process_.hProcess == nullptr)
             return;
         TerminateProcess(process_.hProcess, 0);
         WaitForSingleObject(process_.hProcess, 10000);
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
+        process_ = PROCESS_INFORMATION{};
     }
 
   private:
@@ -137,6 +141,60 @@ TEST_F(ScanTest, FindsExactlyTheTrojanFilesAndTheInfectedShellModule) {
     DWORD code = 1;
     EXPECT_TRUE(app.CloseAndWait(&code));
     EXPECT_EQ(code, 0u);
+}
+
+// A hostile shell rewrites its loader entry so that the infected library claims a document's
+// path, and after the scan a listed folder is swapped for a link to another folder holding a
+// file of the same name. The scan lists the library itself; Clean removes it and leaves the
+// document and everything behind the link alone.
+TEST_F(ScanTest, CleanRemovesTheMappedLibraryNeverTheClaimedFileNorThroughALink) {
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(sizeof(temp), temp), 0u);
+    const std::string work = std::string(temp) + "vormak-e2e-claim";
+    CreateDirectoryA(work.c_str(), nullptr);
+    CreateDirectoryA((work + "\\decoy").c_str(), nullptr);
+    const std::string library = work + "\\vtclaim.dll";
+    const std::string document = work + "\\claimed.doc";
+    const std::string decoy = work + "\\decoy\\gdswap.dll";
+    ASSERT_TRUE(CopyFileA((TestDirectory() + "\\vtcode.dll").c_str(), library.c_str(), FALSE));
+    ASSERT_TRUE(WriteWholeFile(document, std::string("a document")));
+    ASSERT_TRUE(WriteWholeFile(decoy, std::string("another folder's file")));
+
+    seed::SeededTree tree;
+    ASSERT_TRUE(tree.Directory("vtswap.dll"));
+    ASSERT_TRUE(tree.File("vtswap.dll\\gdswap.dll", seed::LibraryImage(".Upack")));
+    const std::string swapped = tree.Path("vtswap.dll\\gdswap.dll");
+    FakeShell shell;
+    ASSERT_TRUE(shell.Start({library + "|" + document}));
+
+    e2e::App app;
+    ASSERT_TRUE(app.Start());
+    EXPECT_TRUE(ScanAndWait(app, Summary({swapped, library}))) << app.StatusText();
+    // The library is let go, so that Clean can remove it at once.
+    shell.End();
+    ASSERT_TRUE(DeleteFileA(swapped.c_str()));
+    ASSERT_TRUE(RemoveDirectoryA(tree.Path("vtswap.dll").c_str()));
+    ASSERT_TRUE(tree.DirectoryLink("vtswap.dll", UnixPath(work + "\\decoy")));
+    ASSERT_TRUE(FileExists(swapped)) << "the link does not lead to the decoy";
+
+    app.Click(kClean);
+    HWND box = app.WaitForDialog("温馨提示?", 20000);
+    ASSERT_NE(box, nullptr) << app.StatusText();
+    EXPECT_EQ(app.StatusText(), StatusBanner() + "\r\n清除木马:\r\n" + swapped + " 失败\r\n" +
+                                    library + " 成功\r\n清除完成!\r\n");
+    PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+    EXPECT_TRUE(app.WaitForEnabled(kClean, false, 10000));
+    std::string content;
+    EXPECT_TRUE(ReadWholeFile(document, &content));
+    EXPECT_EQ(content, "a document");
+    EXPECT_TRUE(ReadWholeFile(decoy, &content));
+    EXPECT_EQ(content, "another folder's file");
+    EXPECT_FALSE(FileExists(library));
+    DWORD code = 1;
+    EXPECT_TRUE(app.CloseAndWait(&code));
+    EXPECT_EQ(code, 0u);
+    tree.Remove();
+    RemoveTree(work);
 }
 
 TEST_F(ScanTest, RealSystemLibrariesPassTheNameTestButAreNotListed) {

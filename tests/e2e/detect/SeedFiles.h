@@ -45,9 +45,4 @@ class SeededTree {
     std::vector<Entry> created_;
 };
 
-// Runs a Unix program (Wine starts native programs given as Z:\ paths); returns its success.
-bool RunUnixCommand(const std::string& commandLine);
-// Unix path of a Windows path, or empty.
-std::string UnixPath(const std::string& windowsPath);
-
 }  // namespace seed

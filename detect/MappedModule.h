@@ -1,0 +1,31 @@
+#pragma once
+// The file the system mapped at a module's base in another process, named as a drive path.
+// Module lists (Toolhelp) come from the process's own loader data, which the process can
+// rewrite; the mapping is the system's, so this is the name to list, delete or upload.
+#include <windows.h>
+
+#include <cstddef>
+
+#include "detect/DevicePath.h"
+
+// Fills drives with the device behind each local drive letter (GetLogicalDriveStringsA and
+// QueryDosDeviceA; network drives are left out). False when the drive list cannot be read.
+bool LoadDriveDevices(DriveDeviceTable& drives);
+
+// Whether base is where an image (an executable or library, not a data view) is mapped in
+// process: the start of a MEM_IMAGE allocation. A module walk checks this first, so that a
+// data view of some other file placed at a claimed module base cannot lend that file its name.
+// process needs PROCESS_QUERY_INFORMATION.
+bool IsImageBase(HANDLE process, const void* base);
+
+// The drive path ("C:\dir\file.dll") of the file mapped at base in process (an image or a data
+// view; base must be the start of its mapping), converted with the given table. process needs
+// PROCESS_QUERY_INFORMATION. False, with path empty, when base starts no mapping, the system
+// cannot name the file, the name has no drive path (a network file, for example) or the path
+// does not fit `size` bytes.
+bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
+                         char* path, size_t size);
+
+// The same with a drive table loaded for this call alone; for one-off lookups. Walks over many
+// modules should load the table once and use the overload above.
+bool GetMappedModulePath(HANDLE process, const void* base, char* path, size_t size);
