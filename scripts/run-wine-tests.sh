@@ -1,19 +1,40 @@
 #!/usr/bin/env bash
 # Runs CTest for a Windows build tree in a fresh Wine prefix. Expects a display (xvfb-run).
-#   run-wine-tests.sh <build-dir> [ctest arguments...]
+#   run-wine-tests.sh [--windows <version>] <build-dir> [ctest arguments...]
+# --windows makes Wine report that Windows version (a winecfg name: winxp is Windows XP); the
+# screenshots of such a run go to artifacts/<version>/, beside those of a default run.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+windows=
+if [ "${1:-}" = --windows ]; then
+  windows=$2
+  shift 2
+fi
 build=$(cd "$1" && pwd)
 shift
 . "$root/scripts/wine-env.sh"
-wine_prefix_create
+wine_prefix_create "$windows" || { echo "could not set up a prefix reporting $windows"; exit 1; }
 trap wine_prefix_end EXIT
-echo "Wine prefix: $WINEPREFIX (ANSI code page checked by the tests)"
+reported=$(wine_windows_version)
+echo "Wine prefix: $WINEPREFIX (ANSI code page checked by the tests), Windows $reported"
+if [ "$windows" = winxp ] && [ "${reported#5.1.}" = "$reported" ]; then
+  echo "Wine reports Windows $reported, not XP (5.1)"
+  exit 1
+fi
 cd "$build"
+if [ -n "$windows" ] && [ -d artifacts ]; then
+  mv artifacts "artifacts.default.$$"
+fi
 status=0
 ctest --output-on-failure -j "$(nproc)" "$@" || status=$?
 # Screenshots are saved as BMP by the Windows side; keep PNGs.
 for bmp in "$build"/artifacts/*.bmp; do
   [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
 done
+if [ -n "$windows" ]; then
+  mkdir -p "artifacts.default.$$"
+  rm -rf "artifacts.default.$$/$windows"
+  [ -d artifacts ] && mv artifacts "artifacts.default.$$/$windows"
+  mv "artifacts.default.$$" artifacts
+fi
 exit $status

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh Debian 12 machine: installs what is missing, builds the host
 # tree (portable logic under ASan+UBSan, fuzz smoke runs) and the Windows tree (program, Win32
-# unit tests, end-to-end tests under Wine and Xvfb), and runs CTest in both.
+# unit tests, end-to-end tests under Wine and Xvfb), and runs CTest in both; the end-to-end tests
+# run a second time with Wine reporting Windows XP.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -30,14 +31,21 @@ win_status=0
 xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/run-wine-tests.sh build/win 2>&1 \
   | tee build/logs/win-ctest.log || win_status=$?
 
-# One closing line for both trees, from CTest's own summaries.
+# The program supports Windows XP: the end-to-end tests again, with Wine reporting Windows XP.
+echo "== windows end-to-end tests (Wine reporting Windows XP) =="
+xp_status=0
+xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/run-wine-tests.sh --windows winxp build/win \
+  -L e2e 2>&1 | tee build/logs/win-xp-ctest.log || xp_status=$?
+
+# One closing line for all three runs, from CTest's own summaries.
 summary() { grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1; }
 read -r host_failed host_total < <(summary build/logs/host-ctest.log | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/') || true
 read -r win_failed win_total < <(summary build/logs/win-ctest.log | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/') || true
-failed=$(( ${host_failed:-1} + ${win_failed:-1} ))
-total=$(( ${host_total:-0} + ${win_total:-0} ))
-if [ $host_status -ne 0 ] || [ $win_status -ne 0 ] || [ $failed -ne 0 ]; then
-  echo "test suite FAILED (host exit $host_status, windows exit $win_status)"
+read -r xp_failed xp_total < <(summary build/logs/win-xp-ctest.log | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/') || true
+failed=$(( ${host_failed:-1} + ${win_failed:-1} + ${xp_failed:-1} ))
+total=$(( ${host_total:-0} + ${win_total:-0} + ${xp_total:-0} ))
+if [ $host_status -ne 0 ] || [ $win_status -ne 0 ] || [ $xp_status -ne 0 ] || [ $failed -ne 0 ]; then
+  echo "test suite FAILED (host exit $host_status, windows exit $win_status, windows XP exit $xp_status)"
   echo "Total: $(( total - failed )) passed, $failed failed"
   exit 1
 fi

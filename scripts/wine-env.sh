@@ -9,7 +9,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 # Code page 936: the program's ANSI functions and file names need it.
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 
+# wine_prefix_create [windows version]: the optional version (a winecfg name such as winxp) is
+# what Wine then reports to programs (HKCU\Software\Wine "Version"); without it, Wine's default.
 wine_prefix_create() {
+  local windows=${1:-}
   export WINEPREFIX=${VORMAK_PREFIX:-$(mktemp -d /tmp/vormak-prefix.XXXXXX)}
   mkdir -p "$WINEPREFIX"
   # Start the server first, so that Wine's background processes never inherit a test's pipes.
@@ -18,6 +21,15 @@ wine_prefix_create() {
   # Without a window manager every hide waits two seconds unless windows are unmanaged.
   timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
     </dev/null >/dev/null 2>&1
+  if [ -n "$windows" ]; then
+    timeout 60 wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d "$windows" /f \
+      </dev/null >/dev/null 2>&1 || return 1
+  fi
+}
+
+# The Windows version programs in the prefix are told (5.1.2600 for winxp), from "cmd /c ver".
+wine_windows_version() {
+  timeout 60 wine cmd /c ver </dev/null 2>/dev/null | grep -m 1 -oE '[0-9]+\.[0-9]+\.[0-9]+'
 }
 
 wine_prefix_end() {

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "reporter/TarnUpDigest.h"
 #include "reporter/core/Sha256.h"
 #include "reporter/win/FileHandle.h"
 
@@ -39,32 +38,66 @@ bool Bind(HMODULE module, const char* name, Pointer& pointer) {
 
 }  // namespace
 
-void RestrictLibrarySearch() {
-    // Vista with KB2533623 and later have SetDefaultDllDirectories; without it, at least drop
-    // the current directory from the search.
+const LoaderFeatures& LoaderFeatures::OfThisSystem() {
+    static const LoaderFeatures features = [] {
+        LoaderFeatures bound;
+        // kernel32 is always loaded: taking its handle searches nowhere.
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        if (kernel != nullptr)
+            Bind(kernel, "SetDefaultDllDirectories", bound.setDefaultDllDirectories);
+        return bound;
+    }();
+    return features;
+}
+
+void RestrictLibrarySearch(const LoaderFeatures& loader) {
+    // Drops the current directory from the search everywhere (XP SP1 and later have it); it
+    // stays the only measure where SetDefaultDllDirectories is missing.
     SetDllDirectoryA("");
-    typedef BOOL(WINAPI * SetDefaultDllDirectoriesProc)(DWORD);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    SetDefaultDllDirectoriesProc setDefault = nullptr;
-    if (kernel != nullptr) {
-        setDefault = reinterpret_cast<SetDefaultDllDirectoriesProc>(
-            reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (loader.setDefaultDllDirectories != nullptr)
+        loader.setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+HMODULE LoadSystemLibrary(const char* name, const LoaderFeatures& loader) {
+    if (loader.setDefaultDllDirectories != nullptr) {
+        HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        // A loader without the flag answers ERROR_INVALID_PARAMETER: take the full path then.
+        if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER)
+            return module;
     }
-    if (setDefault != nullptr)
-        setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    char path[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(path, sizeof(path));
+    const size_t nameLength = std::strlen(name);
+    if (length == 0 || length >= sizeof(path) || length + 1 + nameLength >= sizeof(path))
+        return nullptr;
+    path[length] = '\\';
+    std::memcpy(path + length + 1, name, nameLength + 1);
+    // With a full path, this flag makes the library's own imports come from its folder (the
+    // system directory) first, instead of from the program's folder.
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-HMODULE LoadSystemLibrary(const char* name) {
-    return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
-
-void PinDeferredSystemLibraries() {
+void PinDeferredSystemLibraries(const LoaderFeatures& loader) {
     static const char* const kNames[] = {"crypt32.dll", "secur32.dll",  "bcrypt.dll",
                                          "ncrypt.dll",  "iphlpapi.dll", "dnsapi.dll",
                                          "userenv.dll", "netapi32.dll", "schannel.dll"};
     // Kept loaded for the life of the process; a missing one is simply not there to plant.
     for (const char* name : kNames)
-        LoadSystemLibrary(name);
+        LoadSystemLibrary(name, loader);
+}
+
+HMODULE LoadLibraryWithSystemImports(const std::string& path, const LoaderFeatures& loader) {
+    if (loader.setDefaultDllDirectories != nullptr) {
+        HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER)
+            return module;
+    }
+    // A plain load looks for imports beside the program first; WinHTTP and what it loads later
+    // are loaded from the system directory beforehand (and stay loaded), so none is looked up.
+    if (LoadSystemLibrary("winhttp.dll", loader) == nullptr)
+        return nullptr;
+    PinDeferredSystemLibraries(loader);
+    return LoadLibraryA(path.c_str());
 }
 
 UploadLibrary::~UploadLibrary() {
@@ -72,7 +105,8 @@ UploadLibrary::~UploadLibrary() {
         FreeLibrary(module_);
 }
 
-UploadLibrary::LoadResult UploadLibrary::Load() {
+UploadLibrary::LoadResult UploadLibrary::Load(
+    const uint8_t (&expectedSha256)[reporter::Sha256::kDigestSize], const LoaderFeatures& loader) {
     char exePath[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, exePath, sizeof(exePath));
     if (length == 0 || length >= sizeof(exePath))
@@ -99,11 +133,11 @@ UploadLibrary::LoadResult UploadLibrary::Load() {
     }
     uint8_t digest[reporter::Sha256::kDigestSize];
     if (!HashOpenFile(file.Get(), digest) ||
-        std::memcmp(digest, kTarnUpSha256, sizeof(digest)) != 0) {
+        std::memcmp(digest, expectedSha256, sizeof(digest)) != 0) {
         return LoadResult::Tampered;
     }
     // Its imports (WinHTTP and the like) come from the system directory only.
-    module_ = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    module_ = LoadLibraryWithSystemImports(path_, loader);
     if (module_ == nullptr)
         return LoadResult::Unusable;
     TarnUpApi api;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "reporter/TarnUpDigest.h"
 #include "reporter/core/CommandLine.h"
 #include "reporter/core/PathParts.h"
 #include "reporter/core/UploadList.h"
@@ -72,8 +73,10 @@ int RunReporter(HINSTANCE instance) {
     }
     std::vector<reporter::UploadItem> items;
     if (!reporter::ParseUploadList(listFile.Bytes().data(), listFile.Bytes().size(), items)) {
-        listFile.Delete();
+        // The main program holds the list until the reporter waits for input, as it does in
+        // the box: deleting after it finds the list released.
         ShowError("上传列表中没有可上传的文件：\n" + listPath);
+        listFile.Delete();
         return kExitBadList;
     }
 
@@ -84,7 +87,7 @@ int RunReporter(HINSTANCE instance) {
     } deleteList{listFile};
 
     UploadLibrary library;
-    switch (library.Load()) {
+    switch (library.Load(kTarnUpSha256)) {
         case UploadLibrary::LoadResult::Loaded:
             break;
         case UploadLibrary::LoadResult::Missing:

@@ -6,6 +6,12 @@
 
 namespace {
 
+DWORD WINAPI CloseAfterAMoment(void* handle) {
+    Sleep(200);
+    CloseHandle(static_cast<HANDLE>(handle));
+    return 0;
+}
+
 // A fresh folder in the temporary directory, removed with everything in it.
 class ListFileTest : public testing::Test {
   protected:
@@ -38,13 +44,12 @@ class ListFileTest : public testing::Test {
     std::string folder_;
 };
 
-TEST_F(ListFileTest, ReadsTheWholeFileAndDeletesItThroughTheSameHandle) {
+TEST_F(ListFileTest, ReadsTheWholeFileAndDeletesIt) {
     const std::string path = Write("list.tmp", "[ITEM0]\r\nfile=C:\\a.dll\r\n");
     ListFile list;
     ASSERT_EQ(list.Open(path), ListFile::OpenResult::Opened);
     EXPECT_EQ(list.Bytes(), "[ITEM0]\r\nfile=C:\\a.dll\r\n");
-    // Held without write or delete sharing: nobody can swap it meanwhile.
-    EXPECT_FALSE(DeleteFileA(path.c_str()));
+    // Held without write sharing: nobody can change it meanwhile.
     HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
@@ -53,6 +58,48 @@ TEST_F(ListFileTest, ReadsTheWholeFileAndDeletesItThroughTheSameHandle) {
     EXPECT_TRUE(list.Delete());
     EXPECT_FALSE(Exists(path));
     EXPECT_FALSE(list.Delete());  // once only
+}
+
+TEST_F(ListFileTest, ListHeldByTheProgramIsReadAndDeletedOnceReleased) {
+    const std::string path = Write("list.tmp", "[ITEM0]\r\n");
+    // The main program's hold: read access, read sharing only.
+    HANDLE hold = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    ListFile list;
+    const ListFile::OpenResult opened = list.Open(path);
+    // The program lets go a little later, while the reporter is already deleting.
+    HANDLE release = CreateThread(nullptr, 0, CloseAfterAMoment, hold, 0, nullptr);
+    ASSERT_NE(release, nullptr);
+    ASSERT_EQ(opened, ListFile::OpenResult::Opened);
+    EXPECT_EQ(list.Bytes(), "[ITEM0]\r\n");
+    EXPECT_TRUE(list.Delete());
+    EXPECT_FALSE(Exists(path));
+    WaitForSingleObject(release, INFINITE);
+    CloseHandle(release);
+}
+
+TEST_F(ListFileTest, ListSwappedForAnotherFileAfterReadingIsNotDeleted) {
+    const std::string path = Write("list.tmp", "[ITEM0]\r\n");
+    const std::string aside = folder_ + "\\other.tmp";
+    ListFile list;
+    ASSERT_EQ(list.Open(path), ListFile::OpenResult::Opened);
+    ASSERT_TRUE(MoveFileA(path.c_str(), aside.c_str()));
+    Write("list.tmp", "someone else's");
+    EXPECT_FALSE(list.Delete());
+    EXPECT_TRUE(Exists(path));
+    EXPECT_TRUE(Exists(aside));
+}
+
+TEST_F(ListFileTest, WithoutSetFileInformationByHandleTheListIsDeletedThroughNtdll) {
+    FileDisposition xp = FileDisposition::OfThisSystem();
+    xp.setFileInformationByHandle = nullptr;
+    ASSERT_NE(xp.ntSetInformationFile, nullptr);
+    const std::string path = Write("list.tmp", "[ITEM0]\r\n");
+    ListFile list(xp);
+    ASSERT_EQ(list.Open(path), ListFile::OpenResult::Opened);
+    EXPECT_TRUE(list.Delete());
+    EXPECT_FALSE(Exists(path));
 }
 
 TEST_F(ListFileTest, MissingFolderAndOversizedFilesAreTold) {
