@@ -6,7 +6,6 @@ namespace {
 
 struct State {
     HINSTANCE instance = nullptr;
-    DWORD uiThreadId = 0;
     bool initialized = false;
     CRITICAL_SECTION lock;
     std::map<DWORD, WindowObject*> pendingByThread;
@@ -22,7 +21,6 @@ State& TheState() {
 void ModuleState::Initialize(HINSTANCE instance) {
     State& state = TheState();
     state.instance = instance;
-    state.uiThreadId = GetCurrentThreadId();
     if (!state.initialized) {
         InitializeCriticalSection(&state.lock);
         state.initialized = true;
@@ -40,10 +38,6 @@ void ModuleState::Shutdown() {
 
 HINSTANCE ModuleState::Instance() {
     return TheState().instance;
-}
-
-DWORD ModuleState::UiThreadId() {
-    return TheState().uiThreadId;
 }
 
 void ModuleState::RegisterPendingObject(WindowObject* object) {

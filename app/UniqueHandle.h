@@ -66,8 +66,30 @@ struct LocalMemoryTraits {
     static void Close(Type memory) { LocalFree(memory); }
 };
 
+// RegOpenKeyExA: released with RegCloseKey.
+struct RegistryKeyTraits {
+    using Type = HKEY;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type key) { RegCloseKey(key); }
+};
+// CreateCursor: released with DestroyCursor.
+struct CursorTraits {
+    using Type = HCURSOR;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type cursor) { DestroyCursor(cursor); }
+};
+// A font this program created (CreateFontIndirectA); a font it was given is held as a plain HFONT.
+struct OwnedFontTraits {
+    using Type = HFONT;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type font) { DeleteObject(font); }
+};
+
 using ProcessHandle = UniqueHandle<KernelObjectTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using SnapshotHandle = UniqueHandle<FileHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
+using RegistryKey = UniqueHandle<RegistryKeyTraits>;
+using CursorHandle = UniqueHandle<CursorTraits>;
+using OwnedFont = UniqueHandle<OwnedFontTraits>;

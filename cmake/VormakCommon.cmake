@@ -6,6 +6,11 @@ if(WIN32)
   add_compile_options(${VORMAK_WARNINGS} -finput-charset=UTF-8 -fexec-charset=CP936)
   add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0600 WINVER=0x0600 STRICT)
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # Every binary runs on Windows XP SP3: the static thread runtime's GetTickCount64 import (Vista
+  # and later) is replaced by a slot bound at run time (TickCount64.c). Every target created from
+  # here on links it; tests/imports checks the shipped binaries' imports against XP's exports.
+  add_library(vormak_xp_runtime OBJECT ${CMAKE_CURRENT_LIST_DIR}/TickCount64.c)
+  link_libraries(vormak_xp_runtime)
 else()
   add_compile_options(${VORMAK_WARNINGS})
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
@@ -26,3 +31,5 @@ endif()
 function(vormak_gui_executable target)
   target_link_options(${target} PRIVATE -mwindows)
 endfunction()
+
+include(VormakHardening)

@@ -53,10 +53,6 @@ uint32_t LowByte(int value) {
 
 }  // namespace
 
-bool IsCodePage936LeadByte(unsigned char byte) {
-    return byte >= 0x81 && byte <= 0xFE;
-}
-
 bool ParseLinkColor(const char* data, size_t size, uint32_t* color, LeadBytePredicate isLeadByte) {
     if (data == nullptr || color == nullptr || isLeadByte == nullptr)
         return false;

@@ -2,15 +2,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/PathCompare.h"
+
 // The registry values "Anchor Color" and "Anchor Color Visited" are read into a zero-filled
 // buffer of this size; a value that fills it holds no terminator.
 constexpr size_t kLinkColorValueSize = 12;
 
 // Tells whether a byte starts a two-byte character of the ANSI code page.
 using LeadBytePredicate = bool (*)(unsigned char byte);
-
-// Lead bytes of code page 936 (GBK): 0x81 to 0xFE.
-bool IsCodePage936LeadByte(unsigned char byte);
 
 // Parses a link colour value: three decimal numbers "red,green,blue". The text ends at the first
 // NUL or after `size` bytes, whichever comes first; nothing past `size` is read. Characters are
@@ -21,4 +20,4 @@ bool IsCodePage936LeadByte(unsigned char byte);
 // empty, or when the first or second number is -1. On success `color` is
 // red | green << 8 | blue << 16, the COLORREF layout.
 bool ParseLinkColor(const char* data, size_t size, uint32_t* color,
-                    LeadBytePredicate isLeadByte = IsCodePage936LeadByte);
+                    LeadBytePredicate isLeadByte = IsCp936LeadByte);

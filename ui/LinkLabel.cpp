@@ -21,11 +21,11 @@ const UINT_PTR kToolId = 1;
 // Window texts up to this size are read without a heap buffer.
 const int kTextBufferSize = 512;
 
-char* CopyText(const char* text, size_t length) {
-    char* copy = new (std::nothrow) char[length + 1];
-    if (copy == nullptr)
+std::unique_ptr<char[]> CopyText(const char* text, size_t length) {
+    std::unique_ptr<char[]> copy(new (std::nothrow) char[length + 1]);
+    if (!copy)
         return nullptr;
-    std::memcpy(copy, text, length);
+    std::memcpy(copy.get(), text, length);
     copy[length] = '\0';
     return copy;
 }
@@ -33,25 +33,6 @@ char* CopyText(const char* text, size_t length) {
 bool IsAnsiLeadByte(unsigned char byte) {
     return IsDBCSLeadByte(byte) != FALSE;
 }
-
-// A registry key, closed on every path.
-class RegistryKey {
-  public:
-    RegistryKey(HKEY parent, const char* path) {
-        if (RegOpenKeyExA(parent, path, 0, KEY_ALL_ACCESS, &key_) != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    ~RegistryKey() {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    HKEY Get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
 
 // Reads one colour value; leaves `color` alone when the value is missing, longer than the
 // buffer or not three numbers.
@@ -85,15 +66,6 @@ class WindowDc {
 };
 
 }  // namespace
-
-LinkLabel::~LinkLabel() {
-    delete[] labelText_;
-    delete[] target_;
-    if (ownsLinkFont_ && linkFont_ != nullptr)
-        DeleteObject(linkFont_);
-    if (handCursor_ != nullptr)
-        DestroyCursor(handCursor_);
-}
 
 bool LinkLabel::Attach(HWND control) {
     return Subclass(control);
@@ -130,19 +102,18 @@ void LinkLabel::Initialize() {
     uint8_t andMask[kHandCursorMaskBytes];
     uint8_t xorMask[kHandCursorMaskBytes];
     HandCursorMasks(andMask, xorMask);
-    handCursor_ = CreateCursor(instance, kHandCursorHotSpotX, kHandCursorHotSpotY, kHandCursorSize,
-                               kHandCursorSize, andMask, xorMask);
+    handCursor_.Reset(CreateCursor(instance, kHandCursorHotSpotX, kHandCursorHotSpotY,
+                                   kHandCursorSize, kHandCursorSize, andMask, xorMask));
 
     if (drawsLabel_) {
         normalFont_ = reinterpret_cast<HFONT>(SendMessageA(GetParent(control), WM_GETFONT, 0, 0));
         if (normalFont_ == nullptr)
             normalFont_ = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
-        if (normalFont_ != nullptr && linkFont_ == nullptr) {
+        if (normalFont_ != nullptr && !linkFont_.IsValid()) {
             LOGFONTA font = {};
             if (GetObjectA(normalFont_, sizeof(font), &font) != 0) {
                 font.lfUnderline = 1;
-                linkFont_ = CreateFontIndirectA(&font);
-                ownsLinkFont_ = linkFont_ != nullptr;
+                linkFont_.Reset(CreateFontIndirectA(&font));
             }
         }
     }
@@ -150,15 +121,14 @@ void LinkLabel::Initialize() {
     tooltip_ = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, 0, CW_USEDEFAULT, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, control, nullptr, instance, nullptr);
 
-    if (labelText_ == nullptr)
+    if (!labelText_)
         TakeLabelText();
     if (IsWindow(control) && DrawnText() != nullptr)
         ComputeLinkRect();
 
-    if (target_ == nullptr && labelText_ != nullptr) {
-        target_ = CopyText(labelText_, std::strlen(labelText_));
-    }
-    if (target_ != nullptr && tooltip_ != nullptr) {
+    if (!target_ && labelText_)
+        target_ = CopyText(labelText_.get(), std::strlen(labelText_.get()));
+    if (target_ && tooltip_ != nullptr) {
         SendMessageA(tooltip_, TTM_ACTIVATE, TRUE, 0);
         RegisterTool();
     }
@@ -173,41 +143,41 @@ void LinkLabel::TakeLabelText() {
     if (length <= 0)
         return;
     char stackBuffer[kTextBufferSize];
+    std::unique_ptr<char[]> heapBuffer;
     char* buffer = stackBuffer;
     if (length >= kTextBufferSize) {
-        buffer = new (std::nothrow) char[length + 1];
-        if (buffer == nullptr)
+        heapBuffer.reset(new (std::nothrow) char[length + 1]);
+        if (!heapBuffer)
             return;
+        buffer = heapBuffer.get();
     }
     const int copied = GetWindowTextA(control, buffer, length + 1);
     if (copied > 0) {
         labelText_ = CopyText(buffer, static_cast<size_t>(copied));
-        if (labelText_ != nullptr) {
+        if (labelText_) {
             ComputeLinkRect();
-            SetWindowTextA(control, labelText_);
+            SetWindowTextA(control, labelText_.get());
         }
     }
-    if (buffer != stackBuffer)
-        delete[] buffer;
 }
 
 void LinkLabel::ReadLinkColors() {
-    RegistryKey key(HKEY_CURRENT_USER, kColorKey);
-    if (key.Get() == nullptr)
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kColorKey, 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
         return;
+    RegistryKey key(opened);
     ReadColorValue(key.Get(), kLinkColorValue, &linkColor_);
     ReadColorValue(key.Get(), kVisitedColorValue, &visitedColor_);
 }
 
 bool LinkLabel::SetTarget(const char* text) {
-    delete[] target_;
-    target_ = nullptr;
+    target_.reset();
     if (text == nullptr)
         return false;
     target_ = CopyText(text, std::strlen(text));
-    if (target_ == nullptr)
+    if (!target_)
         return false;
-    if (labelText_ == nullptr)
+    if (!labelText_)
         ComputeLinkRect();
     if (tooltip_ != nullptr) {
         SendMessageA(tooltip_, TTM_ACTIVATE, TRUE, 0);
@@ -224,7 +194,7 @@ void LinkLabel::RegisterTool() {
     tool.uId = kToolId;
     tool.rect = linkRect_;
     tool.hinst = ModuleState::Instance();
-    tool.lpszText = target_;
+    tool.lpszText = target_.get();
     // An earlier tool with the same id is left in place; which text the tooltip then shows is
     // the tooltip control's choice.
     SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
@@ -270,10 +240,10 @@ bool LinkLabel::ComputeLinkRect() {
 }
 
 bool LinkLabel::OpenTarget() {
-    if (target_ == nullptr)
+    if (!target_)
         return false;
     const INT_PTR result = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", target_, nullptr, nullptr, SW_SHOWNORMAL));
+        ShellExecuteA(nullptr, "open", target_.get(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result <= 32)
         return false;
     visited_ = true;
@@ -283,7 +253,7 @@ bool LinkLabel::OpenTarget() {
 }
 
 bool LinkLabel::HasTargetAt(POINT point) const {
-    return target_ != nullptr && PtInRect(&linkRect_, point);
+    return target_ && PtInRect(&linkRect_, point);
 }
 
 void LinkLabel::Repaint(bool update) {
@@ -314,7 +284,7 @@ bool LinkLabel::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         case WM_MOUSEMOVE:
             if (!HasTargetAt(point))
                 return false;
-            SetCursor(handCursor_);
+            SetCursor(handCursor_.Get());
             return true;
         case WM_SETCURSOR: {
             POINT cursor = {};

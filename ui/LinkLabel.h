@@ -1,6 +1,9 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+
+#include "app/UniqueHandle.h"
 #include "app/WindowObject.h"
 
 // A static text control of a dialog turned into a clickable link. The object subclasses the
@@ -11,7 +14,7 @@
 class LinkLabel : public WindowObject {
   public:
     LinkLabel() = default;
-    ~LinkLabel() override;
+    ~LinkLabel() override = default;
 
     // Subclasses the control; false, with the object left unbound, when that fails.
     bool Attach(HWND control);
@@ -28,7 +31,7 @@ class LinkLabel : public WindowObject {
     // Opens the target with the shell; on success the link is drawn as visited from then on.
     bool OpenTarget();
 
-    const char* Target() const { return target_; }
+    const char* Target() const { return target_.get(); }
     // The clickable area, in client coordinates.
     const RECT& LinkRect() const { return linkRect_; }
     bool Visited() const { return visited_; }
@@ -45,22 +48,23 @@ class LinkLabel : public WindowObject {
     void ReadLinkColors();
     void TakeLabelText();
     bool HasTargetAt(POINT point) const;
-    const char* DrawnText() const { return labelText_ != nullptr ? labelText_ : target_; }
-    HFONT DrawingFont() const { return linkFont_ != nullptr ? linkFont_ : normalFont_; }
+    const char* DrawnText() const { return labelText_ ? labelText_.get() : target_.get(); }
+    HFONT DrawingFont() const { return linkFont_.IsValid() ? linkFont_.Get() : normalFont_; }
     UINT AlignmentFormat() const;
     void Repaint(bool update);
 
-    char* labelText_ = nullptr;
-    char* target_ = nullptr;
-    HCURSOR handCursor_ = nullptr;
-    HFONT linkFont_ = nullptr;
-    HFONT normalFont_ = nullptr;  // the parent's or a stock font, never deleted here
+    // Null when there is none; the copies are made without throwing (nothrow new), because they
+    // are made inside window procedures.
+    std::unique_ptr<char[]> labelText_;
+    std::unique_ptr<char[]> target_;
+    CursorHandle handCursor_;
+    OwnedFont linkFont_;
+    HFONT normalFont_ = nullptr;  // borrowed: the parent's or a stock font, never deleted here
     RECT linkRect_ = {};
     HWND tooltip_ = nullptr;
     COLORREF linkColor_ = RGB(0, 0, 255);
     COLORREF visitedColor_ = RGB(128, 0, 128);
     bool drawsLabel_ = true;
     bool visited_ = false;
-    bool ownsLinkFont_ = false;
     bool initialized_ = false;
 };

@@ -15,7 +15,7 @@ TEST(LinkColorCodePage, Cp936LeadBytesAreTheSystemLeadBytes) {
     if (GetACP() != 936)
         GTEST_SKIP() << "ANSI code page is " << GetACP();
     for (int byte = 0; byte < 256; ++byte) {
-        EXPECT_EQ(IsCodePage936LeadByte(static_cast<unsigned char>(byte)),
+        EXPECT_EQ(IsCp936LeadByte(static_cast<unsigned char>(byte)),
                   IsAnsiLeadByte(static_cast<unsigned char>(byte)))
             << byte;
     }

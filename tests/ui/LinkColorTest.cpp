@@ -136,10 +136,10 @@ TEST(ParseLinkColor, StepsOverTwoByteCharactersAsCharNextDoes) {
     EXPECT_EQ(color, 0x00020100u);
 }
 
-TEST(IsCodePage936LeadByte, CoversGbkLeadRange) {
-    EXPECT_FALSE(IsCodePage936LeadByte(0x80));
-    EXPECT_TRUE(IsCodePage936LeadByte(0x81));
-    EXPECT_TRUE(IsCodePage936LeadByte(0xFE));
-    EXPECT_FALSE(IsCodePage936LeadByte(0xFF));
-    EXPECT_FALSE(IsCodePage936LeadByte(','));
+TEST(IsCp936LeadByte, CoversGbkLeadRange) {
+    EXPECT_FALSE(IsCp936LeadByte(0x80));
+    EXPECT_TRUE(IsCp936LeadByte(0x81));
+    EXPECT_TRUE(IsCp936LeadByte(0xFE));
+    EXPECT_FALSE(IsCp936LeadByte(0xFF));
+    EXPECT_FALSE(IsCp936LeadByte(','));
 }

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Builds the release from this checkout: a clean Windows build of vormak.exe (the reporter and its
+# library embedded), then dist/vormak-<version>-win32.zip (vormak.exe, README.md, LICENSE.txt)
+# and dist/SHA256SUMS. The binaries are Authenticode-signed when VORMAK_SIGN_PFX (a PKCS#12
+# file) and VORMAK_SIGN_PASSWORD are set, and time-stamped when VORMAK_SIGN_TIMESTAMP_URL is set
+# too; otherwise the release is unsigned and the script says so.
+# VORMAK_RELEASE_BUILD_DIR and VORMAK_RELEASE_DIST_DIR replace build/release and dist/.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+build=${VORMAK_RELEASE_BUILD_DIR:-$root/build/release}
+dist=${VORMAK_RELEASE_DIST_DIR:-$root/dist}
+
+bash scripts/bootstrap.sh
+
+version=$(sed -n 's/^project(Vormak VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "release: no project version in CMakeLists.txt" >&2; exit 1; }
+package=vormak-$version-win32.zip
+
+sign_options=()
+if [ -n "${VORMAK_SIGN_PFX:-}" ]; then
+  # A half-configured signing set-up is a mistake, not a reason to ship unsigned.
+  if [ -z "${VORMAK_SIGN_PASSWORD+set}" ]; then
+    echo "release: VORMAK_SIGN_PFX is set but VORMAK_SIGN_PASSWORD is not" >&2
+    exit 1
+  fi
+  [ -f "$VORMAK_SIGN_PFX" ] || { echo "release: no such file: $VORMAK_SIGN_PFX" >&2; exit 1; }
+  sign_options=(-DVORMAK_SIGN_PFX="$(realpath "$VORMAK_SIGN_PFX")"
+                -DVORMAK_SIGN_TIMESTAMP_URL="${VORMAK_SIGN_TIMESTAMP_URL:-}")
+  echo "release: signing with $VORMAK_SIGN_PFX${VORMAK_SIGN_TIMESTAMP_URL:+, time stamps from $VORMAK_SIGN_TIMESTAMP_URL}"
+else
+  echo "release: VORMAK_SIGN_PFX is not set: the binaries are NOT signed"
+fi
+
+# Always from scratch, so that nothing of an earlier configuration (a signing set-up included)
+# carries over; a folder that is not a CMake build tree is left alone.
+if [ -e "$build" ] && [ ! -f "$build/CMakeCache.txt" ] && [ -n "$(ls -A "$build")" ]; then
+  echo "release: $build exists and is not a build tree; not removing it" >&2
+  exit 1
+fi
+rm -rf "$build"
+
+echo "== release build ($version) =="
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DVORMAK_TESTS=OFF \
+  "${sign_options[@]}" >/dev/null
+cmake --build "$build" -j "$(nproc)" --target vormak
+
+program=$build/app/vormak.exe
+for binary in "$program" "$build/reporter/tarnrpt.exe" "$build/reporter/tarnup.dll"; do
+  if i686-w64-mingw32-objdump -h "$binary" | grep -q ' \.debug'; then
+    echo "release: $binary carries debug sections" >&2
+    exit 1
+  fi
+done
+
+echo "== package =="
+mkdir -p "$dist"
+rm -f "$dist/$package" "$dist/SHA256SUMS"
+# Entries carry the time of the last commit, so that the same binaries give the same archive.
+stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
+python3 - "$dist/$package" "$stamp" "$program" README.md LICENSE.txt <<'EOF'
+import os, sys, time, zipfile
+archive, stamp, files = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
+date_time = time.gmtime(max(stamp, 315532800))[:6]  # zip dates start in 1980
+with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as out:
+    for path in files:
+        entry = zipfile.ZipInfo(os.path.basename(path), date_time)
+        entry.compress_type = zipfile.ZIP_DEFLATED
+        entry.external_attr = 0o644 << 16
+        with open(path, "rb") as source:
+            out.writestr(entry, source.read())
+EOF
+(cd "$dist" && sha256sum "$package" > SHA256SUMS)
+
+echo "release: $dist/$package"
+cat "$dist/SHA256SUMS"
+if [ ${#sign_options[@]} -eq 0 ]; then
+  echo "release: unsigned (set VORMAK_SIGN_PFX and VORMAK_SIGN_PASSWORD to sign)"
+fi
