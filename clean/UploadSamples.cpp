@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "clean/FinalPath.h"
 #include "clean/UploadFormat.h"
 #include "clean/UploadList.h"
 #include "res/resource.h"
@@ -14,6 +15,8 @@ namespace {
 
 const char kLibraryName[] = "tarnup.dll";
 const char kReporterName[] = "tarnrpt.exe";
+// How long the program waits for a started reporter to have read its list.
+const DWORD kReporterStartTimeoutMs = 30000;
 
 // A resource found and loaded from the program's own module; freed on every path.
 class ResourceHolder {
@@ -158,6 +161,22 @@ int ExtractReporter(const char* tempDir, char* exePath, ReporterHold& hold) {
     return 1;
 }
 
+bool HoldUploadList(const char* listPath, FileHandle& hold) {
+    // Readers are welcome (the reporter is one); writers, renames and deletions are not, so the
+    // list cannot be changed or swapped for another file before the reporter has read it.
+    hold.Reset(CreateFileA(listPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!hold.IsValid())
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(hold.Get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        hold.Close();
+        return false;
+    }
+    return true;
+}
+
 void UploadSamples(const char* tag) {
     // The files of an earlier upload are let go: they are about to be replaced.
     g_hold.Release();
@@ -169,18 +188,32 @@ void UploadSamples(const char* tag) {
     if (length == 0 || length >= kUploadBufferSize)
         return;
     if (!ExtractReporter(tempDir, exePath, g_hold) || !WriteUploadList(tempDir, tag, listPath) ||
+        !HoldUploadList(listPath, g_hold.list)) {
+        g_hold.Release();
+        return;
+    }
+    // The reporter is started by the names the held files have now, every link resolved: a
+    // temporary folder (or one above it) re-pointed after the writing cannot make the start
+    // reach other bytes. Held files keep their folders from being renamed meanwhile.
+    if (!GetHeldFilePath(g_hold.reporter.Get(), exePath, sizeof(exePath)) ||
+        !GetHeldFilePath(g_hold.list.Get(), listPath, sizeof(listPath)) ||
         !FormatReporterParameters(listPath, parameters, sizeof(parameters))) {
         g_hold.Release();
         return;
     }
-    // The list is held too, so that nobody can write to it while the reporter starts. Delete
-    // sharing stays on: the reporter removes the list through its own handle once it has read
-    // it, and without that sharing the list would be left behind in the temporary directory.
-    g_hold.list.Reset(CreateFileA(listPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!g_hold.list.IsValid()) {
-        g_hold.Release();
+    SHELLEXECUTEINFOA start = {};
+    start.cbSize = sizeof(start);
+    start.fMask = SEE_MASK_NOCLOSEPROCESS;
+    start.lpVerb = "open";
+    start.lpFile = exePath;
+    start.lpParameters = parameters;
+    start.nShow = SW_SHOW;
+    if (!ShellExecuteExA(&start) || start.hProcess == nullptr)
         return;
-    }
-    ShellExecuteA(nullptr, "open", exePath, parameters, nullptr, SW_SHOW);
+    ProcessHandle reporter(start.hProcess);
+    // The reporter reads the list before it first waits for its user; from then on it holds the
+    // list itself and removes it when done, which the program's hold would prevent. A reporter
+    // that is not that far in time keeps the list held until the next upload or program end.
+    if (WaitForInputIdle(reporter.Get(), kReporterStartTimeoutMs) == 0)
+        g_hold.list.Close();
 }

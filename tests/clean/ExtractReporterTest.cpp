@@ -1,5 +1,6 @@
 // ExtractReporter with the real embedded reporter files (this test program carries them too).
 #include "clean/UploadSamples.h"
+#include "clean/FinalPath.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,52 @@ TEST_F(ExtractReporterTest, HeldFilesCanStillBeLoadedAndStarted) {
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
+}
+
+TEST_F(ExtractReporterTest, HeldListCanBeReadButNotWrittenRenamedOrDeleted) {
+    const std::string list = folder.File("vex7275.tmp");
+    ASSERT_TRUE(WriteWholeFile(list, "[ITEM0]\r\nfile=C:\\a.dll\r\n"));
+    ASSERT_TRUE(HoldUploadList(list.c_str(), hold.list));
+    EXPECT_FALSE(MoveFileA(list.c_str(), (list + ".moved").c_str()));
+    EXPECT_FALSE(DeleteFileA(list.c_str()));
+    EXPECT_FALSE(WriteWholeFile(list, "replaced"));
+    std::string bytes;
+    EXPECT_TRUE(ReadWholeFile(list, &bytes));
+    hold.Release();
+    EXPECT_TRUE(DeleteFileA(list.c_str()));
+}
+
+// The reporter is started by the path its held file has now. Windows XP has no
+// GetFinalPathNameByHandleA; there the name of a mapping of the file stands in for it.
+TEST_F(ExtractReporterTest, HeldFilePathIsTheSameWithAndWithoutFinalPathFunction) {
+    ASSERT_NE(ExtractReporter(TempDir().c_str(), exePath, hold), 0);
+    char finalPath[MAX_PATH] = {};
+    char mappedPath[MAX_PATH] = {};
+    ASSERT_NE(BindGetFinalPathNameByHandleA(), nullptr);
+    ASSERT_TRUE(GetHeldFilePath(hold.reporter.Get(), finalPath, sizeof(finalPath)));
+    ASSERT_TRUE(GetHeldFilePath(hold.reporter.Get(), mappedPath, sizeof(mappedPath), nullptr));
+    EXPECT_EQ(lstrcmpiA(finalPath, mappedPath), 0) << finalPath << " / " << mappedPath;
+    EXPECT_EQ(lstrcmpiA(finalPath, (folder.Path() + "\\tarnrpt.exe").c_str()), 0) << finalPath;
+    char tooSmall[8];
+    EXPECT_FALSE(GetHeldFilePath(hold.reporter.Get(), tooSmall, sizeof(tooSmall)));
+    EXPECT_FALSE(GetHeldFilePath(hold.reporter.Get(), tooSmall, sizeof(tooSmall), nullptr));
+}
+
+// A temporary folder that is a link (which its owner may re-point at any time) is resolved: the
+// reporter is started by the path of the written folder itself, which holds the file held open.
+TEST_F(ExtractReporterTest, HeldFilePathNamesTheWrittenFileNotTheFolderLink) {
+    TempFolder written(folder.Path());
+    const std::string link = folder.File("temp-link");
+    const std::string unixLink = UnixPath(folder.Path()) + "/temp-link";
+    ASSERT_TRUE(RunUnixCommand("Z:\\bin\\ln -sfn " + UnixPath(written.Path()) + " " + unixLink));
+    ASSERT_TRUE(WaitForAttributes(link + "\\", true));
+    ASSERT_NE(ExtractReporter((link + "\\").c_str(), exePath, hold), 0);
+
+    char path[MAX_PATH] = {};
+    ASSERT_TRUE(GetHeldFilePath(hold.reporter.Get(), path, sizeof(path)));
+    EXPECT_EQ(lstrcmpiA(path, written.File("tarnrpt.exe").c_str()), 0) << path;
+    hold.Release();
+    RunUnixCommand("Z:\\bin\\rm -f " + unixLink);
 }
 
 TEST_F(ExtractReporterTest, PathTooLongForItsBufferIsRefused) {

@@ -1,5 +1,6 @@
 #include "support/WinFiles.h"
 
+#include <cstdio>
 #include <vector>
 
 bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
@@ -81,4 +82,51 @@ std::string WindowsPathOf(const std::string& path) {
             c = '\\';
     }
     return converted;
+}
+
+// A native program started through Wine may still be running when its process handle is
+// signalled, so its effect on disk is awaited.
+bool WaitForAttributes(const std::string& path, bool present) {
+    for (int i = 0; i < 250; ++i) {
+        if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present)
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+bool RunUnixCommand(const std::string& commandLine) {
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::fprintf(stderr, "cannot run %s: error %lu\n", commandLine.c_str(), GetLastError());
+        return false;
+    }
+    // Neither the exit code nor the end of the process that Wine reports for a native program
+    // is reliable; callers judge success by the outcome on disk.
+    WaitForSingleObject(process.hProcess, 20000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+std::string UnixPath(const std::string& windowsPath) {
+    typedef char*(CDECL * UnixFileName)(LPCWSTR);
+    const auto convert = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (convert == nullptr)
+        return std::string();
+    WCHAR wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH))
+        return std::string();
+    char* unixPath = convert(wide);
+    if (unixPath == nullptr)
+        return std::string();
+    std::string result(unixPath);
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
 }

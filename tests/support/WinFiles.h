@@ -21,3 +21,11 @@ std::wstring Widen(const std::string& text);
 // Windows form of a Unix path of the build (Wine maps the Unix root to drive Z:); a Windows path
 // is returned unchanged.
 std::string WindowsPathOf(const std::string& path);
+
+// Wine only: runs a Unix program (Wine starts native programs given as Z:\ paths); true when it
+// could be started. Callers judge its success by the outcome on disk.
+bool RunUnixCommand(const std::string& commandLine);
+// Wine only: the Unix path of a Windows path, or empty.
+std::string UnixPath(const std::string& windowsPath);
+// Waits (up to 5 s) until the path exists, or no longer does.
+bool WaitForAttributes(const std::string& path, bool present);

@@ -273,6 +273,12 @@ void InspectReporter(HANDLE process, ReporterStart& seen) {
         seen.changesAllowed.push_back("write list");
         CloseHandle(listWriter);
     }
+    // Nor may the list be renamed away and another put in its place before the reporter reads it.
+    const std::string movedList = ListPath() + ".moved";
+    if (MoveFileA(ListPath().c_str(), movedList.c_str())) {
+        seen.changesAllowed.push_back("rename list");
+        MoveFileA(movedList.c_str(), ListPath().c_str());
+    }
     // Everything the test needs has been seen: end the reporter before it runs.
     TerminateProcess(process, 0);
     ++seen.count;
@@ -328,8 +334,10 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
         ASSERT_GE(commandLine.size(), arguments.size());
         EXPECT_EQ(commandLine.substr(commandLine.size() - arguments.size()), arguments);
         // The program name, then exactly the parameters: no quotes around the list path.
+        // The reporter is started by the name its held file has on disk: the temporary folder
+        // and the name, without the doubled backslash of the path it was written under.
         const std::string program = commandLine.substr(0, commandLine.size() - arguments.size());
-        EXPECT_EQ(Lower(program), Lower("\"" + ReporterPath() + "\" "));
+        EXPECT_EQ(Lower(program), Lower("\"" + TempDirectory() + "tarnrpt.exe\" "));
 
         std::string bytes;
         ASSERT_TRUE(ReadWholeFile(ReporterPath(), &bytes));
