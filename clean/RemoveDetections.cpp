@@ -193,8 +193,10 @@ INT_PTR MainDialog::RemoveDetections() {
         if (MessageBoxA(window, kUploadQuestion, kUploadTitle, MB_YESNO | MB_ICONWARNING) ==
             IDYES) {
             ShowWindow(window, SW_HIDE);
-            UploadSamples(kTrojanTag);
-            ShowWindow(window, SW_SHOW);
+            // With the reporter up the window comes back behind it, without taking the
+            // reporter's place in front of the user.
+            const bool reporterStarted = UploadSamples(kTrojanTag);
+            ShowWindow(window, reporterStarted ? SW_SHOWNA : SW_SHOW);
         }
     }
     EnableWindow(GetDlgItem(window, IDC_CLEAN), FALSE);

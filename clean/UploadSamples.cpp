@@ -177,7 +177,7 @@ bool HoldUploadList(const char* listPath, FileHandle& hold) {
     return true;
 }
 
-void UploadSamples(const char* tag) {
+bool UploadSamples(const char* tag) {
     // The files of an earlier upload are let go: they are about to be replaced.
     g_hold.Release();
     char tempDir[kUploadBufferSize];
@@ -186,11 +186,11 @@ void UploadSamples(const char* tag) {
     char parameters[kUploadBufferSize + 16];
     const DWORD length = GetTempPathA(kUploadBufferSize, tempDir);
     if (length == 0 || length >= kUploadBufferSize)
-        return;
+        return false;
     if (!ExtractReporter(tempDir, exePath, g_hold) || !WriteUploadList(tempDir, tag, listPath) ||
         !HoldUploadList(listPath, g_hold.list)) {
         g_hold.Release();
-        return;
+        return false;
     }
     // The reporter is started by the names the held files have now, every link resolved: a
     // temporary folder (or one above it) re-pointed after the writing cannot make the start
@@ -199,7 +199,7 @@ void UploadSamples(const char* tag) {
         !GetHeldFilePath(g_hold.list.Get(), listPath, sizeof(listPath)) ||
         !FormatReporterParameters(listPath, parameters, sizeof(parameters))) {
         g_hold.Release();
-        return;
+        return false;
     }
     SHELLEXECUTEINFOA start = {};
     start.cbSize = sizeof(start);
@@ -208,12 +208,15 @@ void UploadSamples(const char* tag) {
     start.lpFile = exePath;
     start.lpParameters = parameters;
     start.nShow = SW_SHOW;
-    if (!ShellExecuteExA(&start) || start.hProcess == nullptr)
-        return;
+    if (!ShellExecuteExA(&start))
+        return false;
+    if (start.hProcess == nullptr)
+        return true;
     ProcessHandle reporter(start.hProcess);
     // The reporter reads the list before it first waits for its user; from then on it holds the
     // list itself and removes it when done, which the program's hold would prevent. A reporter
     // that is not that far in time keeps the list held until the next upload or program end.
     if (WaitForInputIdle(reporter.Get(), kReporterStartTimeoutMs) == 0)
         g_hold.list.Close();
+    return true;
 }

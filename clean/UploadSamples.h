@@ -28,6 +28,6 @@ int ExtractReporter(const char* tempDir, char* exePath, ReporterHold& hold);
 bool HoldUploadList(const char* listPath, FileHandle& hold);
 
 // The upload on the user's consent: the reporter files, the upload list, then the reporter
-// started with "/files:" and the list's path. Reports nothing; returns once the reporter has
-// been started and has read its list (or the flow stopped).
-void UploadSamples(const char* tag);
+// started with "/files:" and the list's path. Reports nothing to the user; returns once the
+// reporter has been started and has read its list, true, or the flow stopped, false.
+bool UploadSamples(const char* tag);

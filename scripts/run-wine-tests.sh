@@ -28,8 +28,8 @@ fi
 status=0
 ctest --output-on-failure -j "$(nproc)" "$@" || status=$?
 # Screenshots are saved as BMP by the Windows side; keep PNGs.
-for bmp in "$build"/artifacts/*.bmp; do
-  [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+find "$build/artifacts" -name '*.bmp' 2>/dev/null | while read -r bmp; do
+  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
 done
 if [ -n "$windows" ]; then
   mkdir -p "artifacts.default.$$"

@@ -53,6 +53,11 @@ bool WalkTheRoad() {
     e2e::Reporter reporter;
     if (!reporter.Attach(reporterId) || !reporter.WaitForWindow(30000))
         return Fail("the reporter showed no file list");
+    // The program's window comes back once the reporter is up. Without a window manager Wine
+    // puts it on top whatever it asks for, so the reporter is brought forward, as a user would.
+    e2e::WaitUntil([&] { return app.IsMainWindowVisible(); }, 30000);
+    SetForegroundWindow(reporter.Window());
+    SetWindowPos(reporter.Window(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     e2e::SaveWindowScreenshot(reporter.Window(), "5-reporter-list");
 
     reporter.Click(e2e::kReporterUpload);
