@@ -93,31 +93,32 @@ def main():
     unpacked = os.path.join(scratch, "unpacked")
     os.makedirs(unpacked)
     files = {"vormak.exe": program}
-    image = Image(program)
+    carrier = Image(program)
     for name, ident in (("tarnrpt.exe", REPORTER_EXE), ("tarnup.dll", REPORTER_DLL)):
-        files[name] = bytes(byte ^ SCRAMBLE_KEY for byte in image.resource("BIN", ident))
+        files[name] = bytes(byte ^ SCRAMBLE_KEY for byte in carrier.resource("BIN", ident))
     for name, data in files.items():
         path = os.path.join(unpacked, name)
         with open(path, "wb") as out:
             out.write(data)
         verify_signature(path, ca_cert)
-        debug = [name for name in Image(data).section_names if name.startswith((".debug", "/"))]
+        image = Image(data)
+        debug = [section for section in image.section_names
+                 if section.startswith((".debug", "/"))]
         if debug:
             raise AssertionError("%s carries debug sections %s" % (name, debug))
+        # VS_FIXEDFILEINFO follows the "VS_VERSION_INFO" key; its file version is the release's.
+        info = image.resource(RT_VERSION, 1) or b""
+        fixed = info.find(struct.pack("<I", 0xFEEF04BD))
+        if fixed < 0:
+            raise AssertionError("%s has no fixed version information" % name)
+        high, low = struct.unpack("<II", info[fixed + 8:fixed + 16])
+        parts = (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF)
+        if ".".join(map(str, parts[:3])) != version:
+            raise AssertionError("%s: file version %s, release %s" % (name, parts, version))
 
     # The reporter accepts only the library whose SHA-256 it was built with: the signed one.
     if hashlib.sha256(files["tarnup.dll"]).digest() not in files["tarnrpt.exe"]:
         raise AssertionError("tarnrpt.exe does not hold the SHA-256 of the signed tarnup.dll")
-
-    # VS_FIXEDFILEINFO follows the "VS_VERSION_INFO" key; its file version is the release's.
-    info = image.resource(RT_VERSION, 1)
-    fixed = info.find(struct.pack("<I", 0xFEEF04BD))
-    if fixed < 0:
-        raise AssertionError("vormak.exe has no fixed version information")
-    high, low = struct.unpack("<II", info[fixed + 8:fixed + 16])
-    parts = (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF)
-    if ".".join(map(str, parts[:3])) != version:
-        raise AssertionError("file version %s, release %s" % (parts, version))
     print("signed release %s verified" % package)
 
 
