@@ -2,7 +2,7 @@
 """Turns a Wine/ReactOS .spec file into the list of names a 32-bit Windows XP (NT 5.1) program can
 import from that DLL, one per line, sorted.
 
-    spec_to_list.py <file.spec> [--drop <name>]... > <dll>.txt
+    reactos_exports.py <file.spec> [--drop <name>]... > <dll>.txt
 
 Kept: entries exported by name for i386 whose version range, if any, includes 0x501. Left out:
 commented lines, entries for other architectures (-arch= without i386/win32), entries whose
