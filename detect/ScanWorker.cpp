@@ -63,17 +63,17 @@ void ScanShellModules(MainDialog* dialog) {
         char message[sizeof(kModuleProgressPrefix) + MAX_PATH];
         std::snprintf(message, sizeof(message), "%s%s", kModuleProgressPrefix, module.szExePath);
         dialog->UpdateStatus(message);
-        // The snapshot's path is the process's own claim; the file mapped at the module's base
-        // is the system's. A module whose file cannot be named is left alone.
-        char mappedPath[MAX_PATH];
-        if (!IsImageBase(process.Get(), module.modBaseAddr) ||
-            !GetMappedModulePath(process.Get(), module.modBaseAddr, drives, mappedPath,
-                                 sizeof(mappedPath))) {
+        if (module.modBaseSize >= kLargestInspectedModule ||
+            !InspectModuleImage(headerBuffer.get(), chunkBuffer.get(), process.Get(),
+                                module.modBaseAddr, module.modBaseSize)) {
             continue;
         }
-        if (module.modBaseSize < kLargestInspectedModule &&
-            InspectModuleImage(headerBuffer.get(), chunkBuffer.get(), process.Get(),
-                               module.modBaseAddr, module.modBaseSize)) {
+        // The snapshot's path is the process's own claim; the file mapped at the module's base
+        // is the system's. A marked module whose file cannot be named is left alone.
+        char mappedPath[MAX_PATH];
+        if (IsImageBase(process.Get(), module.modBaseAddr) &&
+            GetMappedModulePath(process.Get(), module.modBaseAddr, drives, mappedPath,
+                                sizeof(mappedPath))) {
             dialog->Detections().Add(mappedPath);
         }
     }
