@@ -1,21 +1,28 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a fresh Debian 12 machine.
 # Idempotent: when every package is present and the locale exists it returns in well under a second.
+#   bootstrap.sh [native|guest]   where the Windows half runs (scripts/windows-host.sh): under
+#                                 Wine on this host (the default), or in the emulated guest,
+#                                 whose own packages come with its image
 set -euo pipefail
+windows_host=${1:-native}
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
-  wine wine32:i386 xvfb xauth x11-utils fonts-wqy-microhei locales
-  imagemagick x11-apps googletest libbenchmark-dev libssl-dev
-  osslsigncode openssl python3
+  googletest libbenchmark-dev libssl-dev osslsigncode openssl python3 locales
 )
+if [ "$windows_host" = guest ]; then
+  packages+=(qemu-system-x86 qemu-utils debootstrap e2fsprogs)
+else
+  packages+=(wine wine32:i386 xvfb xauth x11-utils fonts-wqy-microhei imagemagick x11-apps)
+fi
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 
 missing=()
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$windows_host" = native ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
   missing=("${packages[@]}")
 else
