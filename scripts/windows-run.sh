@@ -35,6 +35,8 @@ exec bash "$root/scripts/guest/vm.sh" "$share" "
 set -u
 $environment
 export VORMAK_WINDOWS_HOST=guest
+# The tests' waits are for hangs; under emulation everything takes about three times as long.
+export VORMAK_TEST_TIME_SCALE=\${VORMAK_TEST_TIME_SCALE:-4}
 build=$(printf '%q' "$build")
 local_copy=/var/tmp/vormak-build
 mkdir -p \"\$local_copy\"

@@ -3,6 +3,7 @@
 #include "support/WinFiles.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace e2e {
@@ -35,7 +36,18 @@ bool ParseOptions(int argc, char** argv) {
     return !g_options.appPath.empty();
 }
 
+DWORD ScaledTimeout(DWORD timeoutMs) {
+    static const DWORD scale = [] {
+        char value[16] = {};
+        const DWORD length = GetEnvironmentVariableA("VORMAK_TEST_TIME_SCALE", value, sizeof(value));
+        const unsigned long parsed = length > 0 && length < sizeof(value) ? std::strtoul(value, nullptr, 10) : 1;
+        return static_cast<DWORD>(parsed >= 1 && parsed <= 20 ? parsed : 1);
+    }();
+    return timeoutMs == INFINITE ? INFINITE : timeoutMs * scale;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
+    timeoutMs = ScaledTimeout(timeoutMs);
     const DWORD start = GetTickCount();
     for (;;) {
         if (condition())
@@ -127,7 +139,7 @@ bool App::Start(DWORD timeoutMs, const std::function<void(DWORD threadId)>& befo
 
 bool App::Adopt(const PROCESS_INFORMATION& started, DWORD timeoutMs) {
     processInfo_ = started;
-    WaitForInputIdle(processInfo_.hProcess, timeoutMs);
+    WaitForInputIdle(processInfo_.hProcess, ScaledTimeout(timeoutMs));
     // The window can exist before WM_INITDIALOG has finished: wait until it is visible too.
     return WaitUntil(
         [&] {
@@ -203,7 +215,7 @@ void App::Kill() {
 }
 
 bool WaitForProcessExit(HANDLE process, DWORD* exitCode, DWORD timeoutMs) {
-    if (process == nullptr || WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0)
+    if (process == nullptr || WaitForSingleObject(process, ScaledTimeout(timeoutMs)) != WAIT_OBJECT_0)
         return false;
     DWORD code = 0;
     GetExitCodeProcess(process, &code);

@@ -20,7 +20,11 @@ bool ParseOptions(int argc, char** argv);
 // Windows form of a Unix path (Wine maps the Unix root to drive Z:); Windows paths unchanged.
 std::string ToWindowsPath(const std::string& path);
 
-// Polls until the condition holds or the time is up; returns the condition's last value.
+// A time limit stretched by VORMAK_TEST_TIME_SCALE (a whole number, 1 when unset), which the
+// scripts set where Wine runs under an emulator: limits are for hangs, not for speed.
+DWORD ScaledTimeout(DWORD timeoutMs);
+
+// Polls until the condition holds or the (scaled) time is up; returns the condition's last value.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 20);
 
 // A running vormak.exe. Ends the process on destruction if it is still running.

@@ -534,8 +534,13 @@ TEST_F(LinkLabelTest, ClickOpensTheTargetAndShowsItVisited) {
 
     // With the focus elsewhere the focus rectangle goes and the underline is whole again.
     ClickAt(StatusBoxPoint());
-    const ColorUse unfocused = FindColor(CaptureLabel(kForum), kPurple);
-    EXPECT_TRUE(IsUnderlinedTextIn(unfocused))
+    ColorUse unfocused;
+    EXPECT_TRUE(e2e::WaitUntil(
+        [&] {
+            unfocused = FindColor(CaptureLabel(kForum), kPurple);
+            return IsUnderlinedTextIn(unfocused);
+        },
+        2000, 100))
         << unfocused.count << " purple pixels, longest run " << unfocused.longestRun;
 }
 
