@@ -17,6 +17,18 @@ version=$(sed -n 's/^project(Vormak VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.
 [ -n "$version" ] || { echo "release: no project version in CMakeLists.txt" >&2; exit 1; }
 package=vormak-$version-win32.zip
 
+# Every date in the release is the time of the last commit (or SOURCE_DATE_EPOCH when the caller
+# sets it): the linker writes it as the PE time stamps, and the archive's entries carry it. Two
+# builds of the same commit, wherever and whenever they run, then give the same bytes.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null || true)
+  if [ -z "$SOURCE_DATE_EPOCH" ]; then
+    SOURCE_DATE_EPOCH=$(date +%s)
+    echo "release: no git history and no SOURCE_DATE_EPOCH: dated now, NOT reproducible" >&2
+  fi
+fi
+export SOURCE_DATE_EPOCH
+
 sign_options=()
 if [ -n "${VORMAK_SIGN_PFX:-}" ]; then
   # A half-configured signing set-up is a mistake, not a reason to ship unsigned.
@@ -57,19 +69,19 @@ done
 echo "== package =="
 mkdir -p "$dist"
 rm -f "$dist/$package" "$dist/SHA256SUMS"
-# Entries carry the time of the last commit, so that the same binaries give the same archive.
-stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
-python3 - "$dist/$package" "$stamp" "$program" README.md LICENSE.txt <<'EOF'
+# The entries come in a fixed order, carry the commit's time, fixed permissions and no extra
+# fields, so that the same binaries give the same archive.
+python3 - "$dist/$package" "$SOURCE_DATE_EPOCH" "$program" README.md LICENSE.txt <<'EOF'
 import os, sys, time, zipfile
 archive, stamp, files = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
 date_time = time.gmtime(max(stamp, 315532800))[:6]  # zip dates start in 1980
-with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as out:
+with zipfile.ZipFile(archive, "w") as out:
     for path in files:
         entry = zipfile.ZipInfo(os.path.basename(path), date_time)
-        entry.compress_type = zipfile.ZIP_DEFLATED
+        entry.create_system = 3  # the attributes below are Unix ones, whatever builds the zip
         entry.external_attr = 0o644 << 16
         with open(path, "rb") as source:
-            out.writestr(entry, source.read())
+            out.writestr(entry, source.read(), zipfile.ZIP_DEFLATED, 9)
 EOF
 (cd "$dist" && sha256sum "$package" > SHA256SUMS)
 
