@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """A signed release end to end: makes a throwaway code-signing CA, leaf certificate and PKCS#12
 file, runs scripts/release.sh with them into a scratch build tree and dist folder, and checks
-what a publisher would ship: the checksum file, the archive's contents, the three signatures
-(vormak.exe and the reporter pair embedded in it), the reporter's record of its signed library,
-no debug sections and the version resource.
+what a publisher would ship: the checksum file, the archive's contents, the three binaries'
+signatures (vormak.exe and the reporter pair embedded in it; each SHA-1 with SHA-256 nested),
+the reporter's record of its signed library, no debug sections and the version resource.
 
     check_release.py <source root> <scratch folder> <version>
 """
 import hashlib
 import os
+import re
 import secrets
 import shutil
 import struct
@@ -53,11 +54,19 @@ def make_signer(folder, password):
     return pfx, ca_cert
 
 
-def verify_signature(path, ca_cert):
+def verify_signatures(path, ca_cert):
+    """Both signatures verify against the CA: SHA-1 first, which is what XP and Vista read, and
+    SHA-256 nested in it."""
     result = subprocess.run(["osslsigncode", "verify", "-CAfile", ca_cert, "-in", path],
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     if result.returncode != 0:
         raise AssertionError("signature of %s does not verify:\n%s" % (path, result.stdout))
+    digests = re.findall(r"^Signature Index: (\d+)(.*?)$.*?^Message digest algorithm +: (\w+)",
+                         result.stdout, re.M | re.S)
+    verified = result.stdout.count("Signature verification: ok")
+    if digests != [("0", "  (Primary Signature)", "SHA1"), ("1", " ", "SHA256")] or verified != 2:
+        raise AssertionError("%s: expected a SHA1 signature with a nested SHA256 one, both "
+                             "verified:\n%s" % (path, result.stdout))
 
 
 def main():
@@ -100,7 +109,7 @@ def main():
         path = os.path.join(unpacked, name)
         with open(path, "wb") as out:
             out.write(data)
-        verify_signature(path, ca_cert)
+        verify_signatures(path, ca_cert)
         image = Image(data)
         debug = [section for section in image.section_names
                  if section.startswith((".debug", "/"))]
