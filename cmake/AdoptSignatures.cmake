@@ -16,13 +16,16 @@ execute_process(
   RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT status EQUAL 0)
   file(REMOVE "${stripped}")
-  message(FATAL_ERROR "the published ${name} carries no signature that osslsigncode can remove:\n${output}")
+  message(FATAL_ERROR
+          "the published ${name} carries no signature that osslsigncode can remove:\n${output}")
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${stripped}" "${BINARY}"
                 RESULT_VARIABLE differs)
-file(REMOVE "${stripped}")
 if(NOT differs EQUAL 0)
-  message(FATAL_ERROR "${name} built here differs from the published ${name} without its signatures")
+  # The published copy stays beside the binary, for cmp -l or a disassembler.
+  message(FATAL_ERROR "${name} built here differs from the published ${name} without its "
+                      "signatures (${stripped})")
 endif()
+file(REMOVE "${stripped}")
 file(COPY_FILE "${REFERENCE}" "${BINARY}")
 message(STATUS "${name}: the same bytes as the published one without its signatures")

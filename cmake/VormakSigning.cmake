@@ -10,9 +10,9 @@ include_guard(GLOBAL)
 set(VORMAK_SIGN_PFX "" CACHE FILEPATH
     "PKCS#12 file with the code-signing certificate and key; empty: the binaries are not signed")
 set(VORMAK_SIGN_TIMESTAMP_URL "" CACHE STRING
-    "Time-stamp server for the signatures (classic Authenticode and RFC 3161); empty: no time stamp")
+    "Time-stamp server (classic Authenticode and RFC 3161) for the signatures; empty: none")
 set(VORMAK_SIGN_REFERENCE_DIR "" CACHE PATH
-    "Folder with the signed binaries of a published release to check this build against; empty: off")
+    "Folder with a published release's signed binaries to check this build against; empty: off")
 
 if(WIN32 AND VORMAK_SIGN_PFX AND VORMAK_SIGN_REFERENCE_DIR)
   message(FATAL_ERROR "VORMAK_SIGN_PFX and VORMAK_SIGN_REFERENCE_DIR exclude each other")

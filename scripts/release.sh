@@ -43,7 +43,10 @@ export SOURCE_DATE_EPOCH
 
 sign_options=()
 if [ -n "$published" ]; then
-  [ -z "${VORMAK_SIGN_PFX:-}" ] || { echo "release: --compare signs nothing; unset VORMAK_SIGN_PFX" >&2; exit 1; }
+  if [ -n "${VORMAK_SIGN_PFX:-}" ]; then
+    echo "release: --compare signs nothing; unset VORMAK_SIGN_PFX" >&2
+    exit 1
+  fi
   # The published archive is copied first: it may well be the very file this run replaces.
   reference=$(mktemp -d)
   trap 'rm -rf "$reference"' EXIT

@@ -63,8 +63,9 @@ def describe_difference(first, second):
             a, b = one.read(left), other.read(right)
             if a != b:
                 offsets = [i for i in range(min(len(a), len(b))) if a[i] != b[i]]
+                first = hex(offsets[0]) if offsets else "-"
                 lines.append("%s: %d and %d bytes, %d differ, first at %s" % (
-                    left.filename, len(a), len(b), len(offsets), hex(offsets[0]) if offsets else "-"))
+                    left.filename, len(a), len(b), len(offsets), first))
     return "\n".join(lines) or "same entries, different archive bytes"
 
 
