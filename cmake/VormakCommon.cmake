@@ -4,6 +4,11 @@ set(VORMAK_WARNINGS -Wall -Wextra)
 if(WIN32)
   # Narrow string literals are stored as code page 936 bytes, as the ANSI functions expect them.
   add_compile_options(${VORMAK_WARNINGS} -finput-charset=UTF-8 -fexec-charset=CP936)
+  # No folder of the machine that built a binary ends up in it (__FILE__ and the like), so that
+  # a build in another folder gives the same bytes. The build tree's mapping comes last: it wins
+  # when the build tree lies inside the sources.
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.>
+                      $<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}=build>)
   add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0600 WINVER=0x0600 STRICT)
   add_link_options(-static -static-libgcc -static-libstdc++)
   # Every binary runs on Windows XP SP3: the static thread runtime's GetTickCount64 import (Vista

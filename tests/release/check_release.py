@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """A signed release end to end: makes a throwaway code-signing CA, leaf certificate and PKCS#12
 file, runs scripts/release.sh with them into a scratch build tree and dist folder, and checks
-what a publisher would ship: the checksum file, the archive's contents, the three signatures
-(vormak.exe and the reporter pair embedded in it), the reporter's record of its signed library,
-no debug sections and the version resource.
+what a publisher would ship: the checksum file, the archive's contents, the three binaries'
+signatures (vormak.exe and the reporter pair embedded in it; each SHA-1 with SHA-256 nested),
+the reporter's record of its signed library, no debug sections and the version resource; then
+that release.sh --compare, given the archive, rebuilds it byte for byte from another folder.
 
     check_release.py <source root> <scratch folder> <version>
 """
 import hashlib
 import os
+import re
 import secrets
 import shutil
 import struct
@@ -53,11 +55,49 @@ def make_signer(folder, password):
     return pfx, ca_cert
 
 
-def verify_signature(path, ca_cert):
+def verify_signatures(path, ca_cert):
+    """Both signatures verify against the CA: SHA-1 first, which is what XP and Vista read, and
+    SHA-256 nested in it."""
     result = subprocess.run(["osslsigncode", "verify", "-CAfile", ca_cert, "-in", path],
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     if result.returncode != 0:
         raise AssertionError("signature of %s does not verify:\n%s" % (path, result.stdout))
+    digests = re.findall(r"^Signature Index: (\d+)(.*?)$.*?^Message digest algorithm +: (\w+)",
+                         result.stdout, re.M | re.S)
+    verified = result.stdout.count("Signature verification: ok")
+    if digests != [("0", "  (Primary Signature)", "SHA1"), ("1", " ", "SHA256")] or verified != 2:
+        raise AssertionError("%s: expected a SHA1 signature with a nested SHA256 one, both "
+                             "verified:\n%s" % (path, result.stdout))
+
+
+def check_against_published(root, scratch, published, signed_library):
+    """What a user does with the published archive: release.sh --compare rebuilds it, in another
+    folder, from the sources and the published signatures; and a binary that differs from the
+    published one is refused."""
+    environment = dict(os.environ, VORMAK_RELEASE_BUILD_DIR=os.path.join(scratch, "rebuild"),
+                       VORMAK_RELEASE_DIST_DIR=os.path.join(scratch, "rebuild-dist"))
+    for name in ("VORMAK_SIGN_PFX", "VORMAK_SIGN_PASSWORD", "VORMAK_SIGN_TIMESTAMP_URL"):
+        environment.pop(name, None)
+    rebuild = subprocess.run(["bash", os.path.join(root, "scripts", "release.sh"), "--compare",
+                              published], env=environment, stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, text=True)
+    if rebuild.returncode != 0 or "byte for byte" not in rebuild.stdout:
+        raise AssertionError("release.sh --compare failed on its own release:\n" + rebuild.stdout)
+
+    changed = os.path.join(scratch, "changed-tarnup.dll")
+    run("osslsigncode", "remove-signature", "-in", signed_library, "-out", changed,
+        stdout=subprocess.DEVNULL)
+    with open(changed, "r+b") as library:
+        library.seek(os.path.getsize(changed) // 2)
+        byte = library.read(1)
+        library.seek(-1, os.SEEK_CUR)
+        library.write(bytes([byte[0] ^ 1]))
+    adopt = subprocess.run(["cmake", "-DOSSLSIGNCODE=osslsigncode", "-DREFERENCE=" + signed_library,
+                            "-DBINARY=" + changed, "-P",
+                            os.path.join(root, "cmake", "AdoptSignatures.cmake")],
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    if adopt.returncode == 0:
+        raise AssertionError("a tarnup.dll that differs from the published one was accepted")
 
 
 def main():
@@ -100,7 +140,7 @@ def main():
         path = os.path.join(unpacked, name)
         with open(path, "wb") as out:
             out.write(data)
-        verify_signature(path, ca_cert)
+        verify_signatures(path, ca_cert)
         image = Image(data)
         debug = [section for section in image.section_names
                  if section.startswith((".debug", "/"))]
@@ -119,6 +159,8 @@ def main():
     # The reporter accepts only the library whose SHA-256 it was built with: the signed one.
     if hashlib.sha256(files["tarnup.dll"]).digest() not in files["tarnrpt.exe"]:
         raise AssertionError("tarnrpt.exe does not hold the SHA-256 of the signed tarnup.dll")
+    check_against_published(root, scratch, os.path.join(dist, package),
+                            os.path.join(unpacked, "tarnup.dll"))
     print("signed release %s verified" % package)
 
 
