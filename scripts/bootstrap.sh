@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a fresh Debian 12 machine.
 # Idempotent: when every package is present and the locale exists it returns in well under a second.
-#   bootstrap.sh [native|guest]   where the Windows half runs (scripts/windows-host.sh): under
-#                                 Wine on this host (the default), or in the emulated guest,
-#                                 whose own packages come with its image
+#   bootstrap.sh [native|guest|build]   where the Windows half runs (scripts/windows-host.sh):
+#                                       under Wine on this host (the default), or in the emulated
+#                                       guest, whose own packages come with its image; "build" for
+#                                       the builds alone (the release)
 set -euo pipefail
 windows_host=${1:-native}
 
@@ -12,11 +13,12 @@ packages=(
   g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
   googletest libbenchmark-dev libssl-dev osslsigncode openssl python3 locales
 )
-if [ "$windows_host" = guest ]; then
-  packages+=(qemu-system-x86 qemu-utils debootstrap e2fsprogs)
-else
-  packages+=(wine wine32:i386 xvfb xauth x11-utils fonts-wqy-microhei imagemagick x11-apps)
-fi
+case "$windows_host" in
+  native) packages+=(wine wine32:i386 xvfb xauth x11-utils fonts-wqy-microhei imagemagick x11-apps) ;;
+  guest) packages+=(qemu-system-x86 qemu-utils debootstrap e2fsprogs) ;;
+  build) ;;
+  *) echo "usage: bootstrap.sh [native|guest|build]" >&2; exit 2 ;;
+esac
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi

@@ -23,7 +23,7 @@ cd "$root"
 build=${VORMAK_RELEASE_BUILD_DIR:-$root/build/release}
 dist=${VORMAK_RELEASE_DIST_DIR:-$root/dist}
 
-bash scripts/bootstrap.sh
+bash scripts/bootstrap.sh build
 
 version=$(sed -n 's/^project(Vormak VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "release: no project version in CMakeLists.txt" >&2; exit 1; }
