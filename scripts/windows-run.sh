@@ -47,7 +47,7 @@ status=0
 $command_line || status=\$?
 umount \"\$build\"
 (cd \"\$local_copy\" && find . -newer /var/tmp/vormak-started ! -path './artifacts/*' ! -path './artifacts' \\
-  \\( -type f -o -type l \\) -exec cp -a --parents {} \"\$build/\" +)
+  \\( -type f -o -type l \\) -exec cp -a --parents -t \"\$build/\" {} +)
 if [ -d \"\$local_copy/artifacts\" ]; then
   rm -rf \"\$build/artifacts\" && cp -a \"\$local_copy/artifacts\" \"\$build/artifacts\"
 fi
