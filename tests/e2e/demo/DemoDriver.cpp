@@ -29,7 +29,7 @@ bool WalkTheRoad() {
         return Fail("vormak.exe did not show its window");
     e2e::SaveWindowScreenshot(app.MainWindow(), "1-start");
 
-    app.Click(1001);
+    app.Press(1001);
     const bool found =
         app.WaitForEnabled(1001, true, 120000) && app.WaitForStatus([](const std::string& text) {
             return text.find("请确认后点击清除!") != std::string::npos;

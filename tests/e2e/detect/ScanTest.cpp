@@ -67,8 +67,9 @@ std::string Summary(const std::vector<std::string>& paths) {
 }
 
 bool ScanAndWait(e2e::App& app, const std::string& expected) {
-    app.Click(kScan);
-    return app.WaitForEnabled(kScan, true, kScanTimeoutMs) &&
+    // Scan is enabled before the press too: only once the press has been handled does an
+    // enabled Scan mean the scan has ended.
+    return app.Press(kScan) && app.WaitForEnabled(kScan, true, kScanTimeoutMs) &&
            app.WaitForStatusEquals(expected, 5000);
 }
 

@@ -161,6 +161,12 @@ void App::Click(int id) {
     PostMessageA(Control(id), BM_CLICK, 0, 0);
 }
 
+bool App::Press(int id) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(Control(id), BM_CLICK, 0, 0, SMTO_NORMAL, ScaledTimeout(10000),
+                               &result) != 0;
+}
+
 void App::PostCommand(WORD id, WORD notificationCode) {
     PostMessageA(mainWindow_, WM_COMMAND, MAKEWPARAM(id, notificationCode),
                  reinterpret_cast<LPARAM>(Control(id)));

@@ -57,6 +57,9 @@ class App {
     // Presses a button the way a click does (BM_CLICK), without waiting for its handler, which
     // may block in a message box. A disabled button ignores it, as it ignores a real click.
     void Click(int id);
+    // Presses a button the same way and returns once its handler has run, so that what the
+    // caller checks next sees the press. Only for handlers that never wait for the user (Scan).
+    bool Press(int id);
     // Posts a raw WM_COMMAND with the given notification code.
     void PostCommand(WORD id, WORD notificationCode);
 

@@ -10,6 +10,9 @@
 set -u
 python=$1 receiver=$2 work=$3 test_exe=$4
 shift 4
+# Where Wine runs under an emulator (VORMAK_TEST_TIME_SCALE) the bounds stretch with the waits.
+scale=${VORMAK_TEST_TIME_SCALE:-1}
+case "$scale" in [1-9] | 1[0-9] | 20) ;; *) scale=1 ;; esac
 rm -rf "$work"
 mkdir -p "$work/receiver"
 # A certificate made for this run and trusted by no one: the https port must be refused.
@@ -20,7 +23,7 @@ if ! openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=127.0.0.1" \
   exit 1
 fi
 "$python" "$receiver" --dir "$work/receiver" --port-file "$work/port" \
-  --dead-port-file "$work/dead-port" --lifetime 540 --tls-cert "$work/tls-cert.pem" \
+  --dead-port-file "$work/dead-port" --lifetime $((540 * scale)) --tls-cert "$work/tls-cert.pem" \
   --tls-key "$work/tls-key.pem" --tls-port-file "$work/tls-port" &
 receiver_pid=$!
 trap 'kill "$receiver_pid" 2>/dev/null; wait "$receiver_pid" 2>/dev/null' EXIT
@@ -37,6 +40,6 @@ if [ -n "${REPORTER_NATIVE_FIRST:-}" ]; then
   export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};$REPORTER_NATIVE_FIRST=n,b"
   planted=(--planted="$REPORTER_NATIVE_FIRST")
 fi
-timeout --kill-after=10 500 wine "$test_exe" "$@" "${planted[@]}" --receiver-dir="$work/receiver" \
+timeout --kill-after=10 $((500 * scale)) wine "$test_exe" "$@" "${planted[@]}" --receiver-dir="$work/receiver" \
   --receiver-port="$(cat "$work/port")" --dead-port="$(cat "$work/dead-port")" \
   --tls-port="$(cat "$work/tls-port")"
