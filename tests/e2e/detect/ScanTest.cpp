@@ -76,8 +76,11 @@ std::string Summary(const std::vector<std::string>& paths) {
 
 bool ScanAndWait(e2e::App& app, const std::string& expected) {
     app.Click(kScan);
-    return app.WaitForEnabled(kScan, true, kScanTimeoutMs) &&
-           app.WaitForStatusEquals(expected, 5000);
+    // The click is posted, so Scan may still be enabled from before: first see it taken (a scan
+    // that ends before a poll sees it only costs this wait), then the end of the run.
+    app.WaitForEnabled(kScan, false, 5000);
+    return e2e::WaitUntil([&] { return app.IsEnabled(kScan) && app.StatusText() == expected; },
+                          kScanTimeoutMs);
 }
 
 // The negatives every scan meets: each is listed nowhere.
