@@ -218,3 +218,44 @@ int MatchCodePatterns(const unsigned char* data, unsigned length, CodePattern* t
     }
     return static_cast<int>(sum);
 }
+
+namespace {
+
+// Bytes a pattern's text stands for; 0 for a text that is not whole pairs of characters.
+std::size_t PatternBytes(const char* pattern) {
+    const std::size_t characters = std::strlen(pattern);
+    return characters % 2 == 0 ? characters / 2 : 0;
+}
+
+}  // namespace
+
+bool ContainsCodePattern(const unsigned char* data, std::size_t length, const CodePattern* table,
+                         int count) {
+    for (int i = 0; i < count; ++i) {
+        const char* pattern = table[i].pattern;
+        const std::size_t bytes = PatternBytes(pattern);
+        if (bytes == 0 || bytes > length)
+            continue;
+        for (std::size_t position = 0; position <= length - bytes; ++position) {
+            const char* pair = pattern;
+            const unsigned char* byte = data + position;
+            while (*pair != '\0' && PairMatches(pair, *byte)) {
+                pair += 2;
+                ++byte;
+            }
+            if (*pair == '\0')
+                return true;
+        }
+    }
+    return false;
+}
+
+std::size_t LongestCodePattern(const CodePattern* table, int count) {
+    std::size_t longest = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::size_t bytes = PatternBytes(table[i].pattern);
+        if (bytes > longest)
+            longest = bytes;
+    }
+    return longest;
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // One code pattern of the trojan: the bytes as upper-case hexadecimal text, two characters per
@@ -23,3 +24,12 @@ extern CodePattern CodePatternTable[kCodePatternCount];
 // same byte. Returns as soon as the sum reaches threshold.
 int MatchCodePatterns(const unsigned char* data, unsigned length, CodePattern* table, int count,
                       int threshold);
+
+// Whether any entry's bytes occur anywhere in data, each position tried against every entry
+// (no cursors, nothing written to the table): for files, where the question is only whether a
+// pattern is there. An entry whose pattern is empty or not whole pairs never occurs.
+bool ContainsCodePattern(const unsigned char* data, std::size_t length, const CodePattern* table,
+                         int count);
+
+// Length in bytes of the table's longest pattern.
+std::size_t LongestCodePattern(const CodePattern* table, int count);

@@ -1,15 +1,16 @@
-// psapi.dll's own GetMappedFileNameA, which Windows XP has; with a later PSAPI_VERSION the
-// header would bind kernel32's K32GetMappedFileNameA, which XP lacks.
-#undef PSAPI_VERSION
-#define PSAPI_VERSION 1
 #include "detect/MappedModule.h"
 
-#include <psapi.h>
+#include <cstdint>
+
+#include "detect/AnsiName.h"
+#include "detect/SystemLibrary.h"
 
 namespace {
 
 // Device names are longer than the drive paths they become; room for a MAX_PATH drive path.
 const DWORD kMappedNameSize = 1024;
+// Each UTF-16 unit becomes at most two bytes in a double-byte code page.
+const DWORD kAnsiNameSize = 2 * kMappedNameSize;
 
 }  // namespace
 
@@ -38,6 +39,32 @@ bool IsImageBase(HANDLE process, const void* base) {
            region.Type == MEM_IMAGE && region.AllocationBase == base;
 }
 
+bool GetImageMappingSize(HANDLE process, const void* base, DWORD* size) {
+    *size = 0;
+    std::uint64_t total = 0;
+    std::uintptr_t address = reinterpret_cast<std::uintptr_t>(base);
+    // An image is one allocation whose regions differ only in protection; the first region
+    // that belongs to another allocation, or is no image, ends it.
+    for (;;) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQueryEx(process, reinterpret_cast<const void*>(address), &region,
+                           sizeof(region)) != sizeof(region) ||
+            region.AllocationBase != base || region.Type != MEM_IMAGE) {
+            break;
+        }
+        total += region.RegionSize;
+        const std::uintptr_t next =
+            reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+        if (next <= address)
+            break;  // the top of the address space
+        address = next;
+    }
+    if (total == 0)
+        return false;
+    *size = total > MAXDWORD ? MAXDWORD : static_cast<DWORD>(total);
+    return true;
+}
+
 bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
                          char* path, size_t size) {
     if (path == nullptr || size == 0)
@@ -49,14 +76,22 @@ bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTabl
         region.AllocationBase != base || region.State != MEM_COMMIT) {
         return false;
     }
-    char mappedName[kMappedNameSize];
-    const DWORD length =
-        GetMappedFileNameA(process, const_cast<void*>(base), mappedName, sizeof(mappedName));
-    // A name that filled the buffer may have been cut.
-    if (length == 0 || length >= sizeof(mappedName) - 1)
+    const GetMappedFileNameWProc getMappedFileName = BindGetMappedFileNameW();
+    if (getMappedFileName == nullptr)
         return false;
-    mappedName[length] = '\0';
-    return DevicePathToDrivePath(mappedName, drives, path, size);
+    // Taken in UTF-16: the ANSI call converts with best-fit characters, which can turn a
+    // folder a user named "System32" with a fullwidth backslash into another path.
+    wchar_t mappedName[kMappedNameSize];
+    const DWORD length =
+        getMappedFileName(process, const_cast<void*>(base), mappedName, kMappedNameSize);
+    // A name that filled the buffer may have been cut.
+    if (length == 0 || length >= kMappedNameSize - 1)
+        return false;
+    mappedName[length] = L'\0';
+    char ansiName[kAnsiNameSize];
+    if (!WideToAnsiExactly(CP_ACP, mappedName, ansiName, sizeof(ansiName)))
+        return false;
+    return DevicePathToDrivePath(ansiName, drives, path, size);
 }
 
 bool GetMappedModulePath(HANDLE process, const void* base, char* path, size_t size) {

@@ -18,11 +18,18 @@ bool LoadDriveDevices(DriveDeviceTable& drives);
 // process needs PROCESS_QUERY_INFORMATION.
 bool IsImageBase(HANDLE process, const void* base);
 
+// The size of the image mapped at base in process, as the system reports it: the regions of
+// type MEM_IMAGE whose allocation starts at base, added up. A module list's size is the
+// process's own claim and may be rewritten; this one is not. False when base starts no image.
+// process needs PROCESS_QUERY_INFORMATION.
+bool GetImageMappingSize(HANDLE process, const void* base, DWORD* size);
+
 // The drive path ("C:\dir\file.dll") of the file mapped at base in process (an image or a data
-// view; base must be the start of its mapping), converted with the given table. process needs
-// PROCESS_QUERY_INFORMATION. False, with path empty, when base starts no mapping, the system
-// cannot name the file, the name has no drive path (a network file, for example) or the path
-// does not fit `size` bytes.
+// view; base must be the start of its mapping), converted with the given table. The system's
+// name is taken in UTF-16 (psapi.dll bound at run time from the system directory) and must
+// convert exactly to the ANSI code page. process needs PROCESS_QUERY_INFORMATION. False, with
+// path empty, when base starts no mapping, the system cannot name the file, the name does not
+// convert exactly, has no drive path (a network file, for example) or does not fit `size` bytes.
 bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
                          char* path, size_t size);
 

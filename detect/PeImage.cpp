@@ -1,6 +1,8 @@
 #include "detect/PeImage.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "app/PathCompare.h"
 #include "detect/CodePatterns.h"
@@ -113,4 +115,30 @@ int InspectModuleSections(unsigned char* headerBuffer, unsigned char* chunkBuffe
         }
     }
     return 0;
+}
+
+int FileHoldsCodePattern(ImageReader& file) {
+    // The end of each piece carried over to the front of the next: one byte less than the
+    // longest pattern, so that every straddling occurrence lies whole in one search.
+    const std::size_t longest = LongestCodePattern(CodePatternTable, kCodePatternCount);
+    const std::size_t carried = longest == 0 ? 0 : longest - 1;
+    std::unique_ptr<unsigned char[]> buffer(
+        new (std::nothrow) unsigned char[kInspectionBufferSize + carried]);
+    if (!buffer)
+        return 0;
+    std::uint64_t offset = 0;
+    std::size_t kept = 0;
+    for (;;) {
+        std::uint32_t read = file.Read(offset, buffer.get() + kept, kInspectionBufferSize);
+        if (read == 0)
+            return 0;
+        if (read > kInspectionBufferSize)
+            read = kInspectionBufferSize;
+        const std::size_t filled = kept + read;
+        if (ContainsCodePattern(buffer.get(), filled, CodePatternTable, kCodePatternCount))
+            return 1;
+        offset += read;
+        kept = filled < carried ? filled : carried;
+        std::memmove(buffer.get(), buffer.get() + filled - kept, kept);
+    }
 }

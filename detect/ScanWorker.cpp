@@ -9,11 +9,13 @@
 #include <string>
 
 #include "app/MainDialog.h"
+#include "clean/TrustChecker.h"
 #include "detect/MappedModule.h"
 #include "detect/ModuleCode.h"
 #include "detect/PeImage.h"
 #include "detect/ScanDirectory.h"
 #include "detect/ShellProcess.h"
+#include "detect/UpackImage.h"
 #include "app/UniqueHandle.h"
 #include "res/resource.h"
 
@@ -55,6 +57,10 @@ void ScanShellModules(MainDialog* dialog) {
         return;
     DriveDeviceTable drives;
     LoadDriveDevices(drives);
+    // This thread's own trust binding and catalog context: the process-wide checker belongs to
+    // the UI thread. Bound only when a module first needs it.
+    WintrustLibrary wintrust(nullptr);
+    TrustChecker trust(wintrust);
     MODULEENTRY32 module;
     module.dwSize = sizeof(module);
     for (BOOL more = Module32First(snapshot.Get(), &module); more;
@@ -63,17 +69,24 @@ void ScanShellModules(MainDialog* dialog) {
         char message[sizeof(kModuleProgressPrefix) + MAX_PATH];
         std::snprintf(message, sizeof(message), "%s%s", kModuleProgressPrefix, module.szExePath);
         dialog->UpdateStatus(message);
-        if (module.modBaseSize >= kLargestInspectedModule ||
+        // The snapshot's base size is the process's own claim and can be rewritten to hide a
+        // module; the size of the image the system mapped there cannot. A base where no image
+        // starts is no module at all.
+        DWORD imageSize = 0;
+        if (!GetImageMappingSize(process.Get(), module.modBaseAddr, &imageSize) ||
+            imageSize >= kLargestInspectedModule ||
             !InspectModuleImage(headerBuffer.get(), chunkBuffer.get(), process.Get(),
-                                module.modBaseAddr, module.modBaseSize)) {
+                                module.modBaseAddr, imageSize)) {
             continue;
         }
-        // The snapshot's path is the process's own claim; the file mapped at the module's base
-        // is the system's. A marked module whose file cannot be named is left alone.
+        // Code in memory alone does not condemn a file: the shell runs with the user's rights,
+        // and any code of the user's can load a genuine library there and write the patterns
+        // into it. The file the system mapped is listed only when it is named exactly, is not
+        // vouched for by a signature or catalog, and carries the trojan's mark itself.
         char mappedPath[MAX_PATH];
-        if (IsImageBase(process.Get(), module.modBaseAddr) &&
-            GetMappedModulePath(process.Get(), module.modBaseAddr, drives, mappedPath,
-                                sizeof(mappedPath))) {
+        if (GetMappedModulePath(process.Get(), module.modBaseAddr, drives, mappedPath,
+                                sizeof(mappedPath)) &&
+            IsTrojanLibraryFile(mappedPath) && !trust.IsTrusted(mappedPath)) {
             dialog->Detections().Add(mappedPath);
         }
     }

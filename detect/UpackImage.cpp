@@ -35,3 +35,12 @@ int IsUpackImage(const char* path) {
     FileReader reader(file.Get());
     return CheckUpackHeaders(reader);
 }
+
+int IsTrojanLibraryFile(const char* path) {
+    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    if (!file.IsValid())
+        return 0;
+    FileReader reader(file.Get());
+    return CheckUpackHeaders(reader) || FileHoldsCodePattern(reader) ? 1 : 0;
+}

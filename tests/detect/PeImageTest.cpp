@@ -319,3 +319,32 @@ TEST_F(Inspection, PiecesOutsideTheModuleAreNotRead) {
 }
 
 }  // namespace
+
+namespace {
+
+int FileHolds(const Bytes& file) {
+    ByteViewReader reader(ByteView{file.data(), file.size()});
+    return FileHoldsCodePattern(reader);
+}
+
+// The file check searches for occurrences: a pattern across the boundary of two 4096-byte
+// pieces counts, and so does one behind a partial copy of its own start, which the memory
+// matcher's single cursor passes over.
+TEST(FileCodePatterns, FindsAPatternAnywhereInTheFileAcrossPieces) {
+    const Bytes longest = testpe::FromHex(CodePatternTable[5].pattern);  // 83 bytes
+    for (std::size_t at : {std::size_t{0}, std::size_t{4096 - 82}, std::size_t{4096 - 1},
+                           std::size_t{3 * 4096 - 40}}) {
+        Bytes file(4 * 4096, 0x90);
+        std::copy(longest.begin(), longest.end(), file.begin() + at);
+        EXPECT_EQ(FileHolds(file), 1) << "pattern at " << at;
+        file.resize(at + longest.size() - 1);  // cut by one byte
+        EXPECT_EQ(FileHolds(file), 0) << "cut pattern at " << at;
+    }
+    const Bytes code = testpe::FromHex(CodePatternTable[7].pattern);
+    Bytes repeated = {0x55, 0x8B};  // the pattern's first two bytes, then the whole pattern
+    repeated.insert(repeated.end(), code.begin(), code.end());
+    EXPECT_EQ(FileHolds(repeated), 1);
+    EXPECT_EQ(FileHolds(Bytes()), 0);
+}
+
+}  // namespace

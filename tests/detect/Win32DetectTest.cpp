@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "detect/AnsiName.h"
 #include "detect/CodePatterns.h"
 #include "detect/MappedModule.h"
 #include "detect/ModuleCode.h"
@@ -132,10 +133,19 @@ TEST(MappedModulePath, NamesTheFileMappedAtTheStartOfAMapping) {
     EXPECT_EQ(lstrcmpiA(path, own), 0) << path << " is not " << own;
     EXPECT_FALSE(GetMappedModulePath(GetCurrentProcess(), self, path, 8));
     EXPECT_STREQ(path, "");
+    // The image's size is the mapping's, SizeOfImage in whole pages.
+    const unsigned char* header = reinterpret_cast<const unsigned char*>(self);
+    DWORD sizeOfImage = 0;
+    std::memcpy(&sizeOfImage, header + *reinterpret_cast<const LONG*>(header + 0x3C) + 24 + 56,
+                sizeof(sizeOfImage));
+    DWORD mapped = 0;
+    EXPECT_TRUE(GetImageMappingSize(GetCurrentProcess(), self, &mapped));
+    EXPECT_EQ(mapped, (sizeOfImage + 0xFFF) & ~0xFFFu);
 
     // An address inside the image is no module base.
     const unsigned char* inside = reinterpret_cast<const unsigned char*>(self) + 0x1000;
     EXPECT_FALSE(IsImageBase(GetCurrentProcess(), inside));
+    EXPECT_FALSE(GetImageMappingSize(GetCurrentProcess(), inside, &mapped));
     EXPECT_FALSE(GetMappedModulePath(GetCurrentProcess(), inside, path, sizeof(path)));
     int onStack = 0;
     EXPECT_FALSE(IsImageBase(GetCurrentProcess(), &onStack));
@@ -158,6 +168,22 @@ TEST(MappedModulePath, NamesTheFileMappedAtTheStartOfAMapping) {
     UnmapViewOfFile(view);
     CloseHandle(mapping);
     CloseHandle(file);
+}
+
+// Code page 1252 would turn a fullwidth backslash into '\' by best fit: such a name is refused.
+TEST(WideToAnsiExactly, RefusesNamesWithoutAnExactAnsiForm) {
+    char ansi[MAX_PATH];
+    ASSERT_TRUE(WideToAnsiExactly(1252, L"C:\\d\u00e9\\j.dll", ansi, sizeof(ansi)));
+    EXPECT_STREQ(ansi, "C:\\d\xe9\\j.dll");
+    EXPECT_FALSE(WideToAnsiExactly(1252, L"C:\\Windows\uFF3CSystem32\\x.dll", ansi, sizeof(ansi)));
+    EXPECT_STREQ(ansi, "");
+    EXPECT_FALSE(WideToAnsiExactly(1252, L"C:\\\u4E2D.dll", ansi, sizeof(ansi)));
+    EXPECT_FALSE(WideToAnsiExactly(1252, L"C:\\long.dll", ansi, 8));
+    // In code page 936 the fullwidth backslash is a character of its own.
+    ASSERT_TRUE(WideToAnsiExactly(936, L"C:\\a\uFF3Cb", ansi, sizeof(ansi)));
+    EXPECT_STREQ(ansi,
+                 "C:\\a\xA3\xDC"
+                 "b");
 }
 
 TEST(FindShellProcess, FindsTheOwnerOfTheProgmanWindow) {

@@ -1,7 +1,12 @@
 // The scan as a user meets it: a system directory seeded with the trojan's files and with
 // look-alikes that must not be listed, a desktop shell with an infected library loaded, the
 // exact summary, the buttons afterwards, closing the window in the middle of a long scan, and
-// Clean against a shell that lies about its modules and a folder swapped for a link.
+// Clean against a shell that lies about its modules, writes code into genuine libraries, and a
+// folder swapped for a link. The stand-in WINTRUST.DLL (tests/clean/wintrust_stub) is given to
+// vormak.exe alone, so that a file is vouched for only as it would be on Windows.
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +15,8 @@
 
 #include "app/StatusBanner.h"
 #include "detect/NameTest.h"
+#include "clean/wintrust_stub/StubWintrust.h"
+#include "e2e/clean/ScenarioSupport.h"
 #include "e2e/detect/SeedFiles.h"
 #include "e2e/harness/AppDriver.h"
 #include "support/WinFiles.h"
@@ -45,6 +52,7 @@ class FakeShell {
                               20000);
     }
     ~FakeShell() { End(); }
+    DWORD ProcessId() const { return process_.dwProcessId; }
     void End() {
         if (process_.hProcess == nullptr)
             return;
@@ -69,8 +77,9 @@ std::string Summary(const std::vector<std::string>& paths) {
 bool ScanAndWait(e2e::App& app, const std::string& expected) {
     // Scan is enabled before the press too: only once the press has been handled does an
     // enabled Scan mean the scan has ended.
-    return app.Press(kScan) && app.WaitForEnabled(kScan, true, kScanTimeoutMs) &&
-           app.WaitForStatusEquals(expected, 5000);
+    return app.Press(kScan) &&
+           e2e::WaitUntil([&] { return app.IsEnabled(kScan) && app.StatusText() == expected; },
+                          kScanTimeoutMs);
 }
 
 // The negatives every scan meets: each is listed nowhere.
@@ -89,8 +98,31 @@ void SeedNegatives(seed::SeededTree& tree) {
     ASSERT_TRUE(tree.File("vtplain\\gdplain.dll", upack));
 }
 
+// The size a process's module snapshot gives for one of its modules, or 0.
+DWORD SnapshotModuleSize(DWORD processId, const std::string& path) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD size = 0;
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof(module);
+    for (BOOL more = Module32First(snapshot, &module); more && size == 0;
+         more = Module32Next(snapshot, &module)) {
+        if (lstrcmpiA(module.szExePath, path.c_str()) == 0)
+            size = module.modBaseSize;
+    }
+    CloseHandle(snapshot);
+    return size;
+}
+
+scenario::WintrustStandIn g_standIn;
+
 class ScanTest : public testing::Test {
   protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(g_standIn.Install()) << "cannot install the stand-in WINTRUST.DLL";
+    }
+    static void TearDownTestSuite() { g_standIn.Uninstall(); }
     void SetUp() override { ASSERT_FALSE(seed::SystemDirectory().empty()); }
 };
 
@@ -114,9 +146,13 @@ TEST_F(ScanTest, FindsExactlyTheTrojanFilesAndTheInfectedShellModule) {
     const std::string dir = TestDirectory();
     FakeShell shell;
     // vtedge and vtbelow carry the same pattern as vtcode and are loaded with exactly 0x40000
-    // bytes (shown, never inspected) and one page less (inspected).
+    // bytes (shown, never inspected) and one page less (inspected). vtsized carries it too and
+    // its loader entry claims 0x40000 bytes: the size of its mapping decides, and it is small.
     ASSERT_TRUE(shell.Start({dir + "\\vtcode.dll", dir + "\\vtrsrc.dll", dir + "\\vtlarge.dll",
-                             dir + "\\vtedge.dll", dir + "\\vtbelow.dll"}));
+                             dir + "\\vtedge.dll", dir + "\\vtbelow.dll",
+                             dir + "\\vtsized.dll|size=0x40000"}));
+    ASSERT_EQ(SnapshotModuleSize(shell.ProcessId(), dir + "\\vtsized.dll"), 0x40000u)
+        << "the claimed size does not show in the module snapshot";
 
     e2e::App app;
     ASSERT_TRUE(app.Start());
@@ -131,10 +167,12 @@ TEST_F(ScanTest, FindsExactlyTheTrojanFilesAndTheInfectedShellModule) {
         tree.Path("sub.dll\\gdw.cfg"),
         dir + "\\vtcode.dll",
         dir + "\\vtbelow.dll",
+        dir + "\\vtsized.dll",
     });
     EXPECT_TRUE(ScanAndWait(app, expected)) << "status box:\n" << app.StatusText();
     EXPECT_TRUE(app.IsEnabled(kScan));
-    EXPECT_TRUE(app.IsEnabled(kClean));
+    // Clean is enabled just after the summary is shown.
+    EXPECT_TRUE(app.WaitForEnabled(kClean, true, 5000));
     e2e::SaveWindowScreenshot(app.MainWindow(), "detect-scan-summary");
 
     // A second scan starts from an empty list and finds the same.
@@ -166,7 +204,7 @@ TEST_F(ScanTest, CleanRemovesTheMappedLibraryNeverTheClaimedFileNorThroughALink)
     ASSERT_TRUE(tree.File("vtswap.dll\\gdswap.dll", seed::LibraryImage(".Upack")));
     const std::string swapped = tree.Path("vtswap.dll\\gdswap.dll");
     FakeShell shell;
-    ASSERT_TRUE(shell.Start({library + "|" + document}));
+    ASSERT_TRUE(shell.Start({library + "|path=" + document}));
 
     e2e::App app;
     ASSERT_TRUE(app.Start());
@@ -195,6 +233,53 @@ TEST_F(ScanTest, CleanRemovesTheMappedLibraryNeverTheClaimedFileNorThroughALink)
     EXPECT_TRUE(app.CloseAndWait(&code));
     EXPECT_EQ(code, 0u);
     tree.Remove();
+    RemoveTree(work);
+}
+
+// The shell's user-level code writes a code pattern into the memory of three libraries. Only the
+// one whose own file carries the trojan's mark (a first section ".Upack") and that nothing
+// vouches for is listed and removed; a library the stand-in vouches for and one whose file has
+// neither a pattern nor ".Upack" stay off the list and survive Clean.
+TEST_F(ScanTest, CodeWrittenIntoMemoryListsOnlyAnUnvouchedFileThatCarriesTheMark) {
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(sizeof(temp), temp), 0u);
+    const std::string work = std::string(temp) + "vormak-e2e-memory";
+    CreateDirectoryA(work.c_str(), nullptr);
+    std::string plainBytes;
+    ASSERT_TRUE(ReadWholeFile(TestDirectory() + "\\vtscratch.dll", &plainBytes));
+    const std::string upackBytes = scenario::WithUpackFirstSection(plainBytes);
+    ASSERT_FALSE(upackBytes.empty());
+    const std::string signedBytes = upackBytes + STUB_SIGNATURE_TRAILER;
+    const std::string vouched = work + "\\vtsigned.dll";
+    const std::string plain = work + "\\vtplain.dll";
+    const std::string upack = work + "\\vtupack.dll";
+    ASSERT_TRUE(WriteWholeFile(vouched, signedBytes));
+    ASSERT_TRUE(WriteWholeFile(plain, plainBytes));
+    ASSERT_TRUE(WriteWholeFile(upack, upackBytes));
+
+    FakeShell shell;
+    ASSERT_TRUE(shell.Start({vouched + "|write", plain + "|write", upack + "|write"}));
+    e2e::App app;
+    ASSERT_TRUE(app.Start());
+    EXPECT_TRUE(ScanAndWait(app, Summary({upack}))) << app.StatusText();
+    shell.End();
+
+    app.Click(kClean);
+    HWND box = app.WaitForDialog("温馨提示?", 20000);
+    ASSERT_NE(box, nullptr) << app.StatusText();
+    EXPECT_EQ(app.StatusText(),
+              StatusBanner() + "\r\n清除木马:\r\n" + upack + " 成功\r\n清除完成!\r\n");
+    PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+    EXPECT_TRUE(app.WaitForEnabled(kClean, false, 10000));
+    std::string content;
+    EXPECT_TRUE(ReadWholeFile(vouched, &content));
+    EXPECT_EQ(content, signedBytes);
+    EXPECT_TRUE(ReadWholeFile(plain, &content));
+    EXPECT_EQ(content, plainBytes);
+    EXPECT_FALSE(FileExists(upack));
+    DWORD code = 1;
+    EXPECT_TRUE(app.CloseAndWait(&code));
+    EXPECT_EQ(code, 0u);
     RemoveTree(work);
 }
 
