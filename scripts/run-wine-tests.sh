@@ -16,6 +16,10 @@ shift
 wine_prefix_create "$windows" || { echo "could not set up a prefix reporting $windows"; exit 1; }
 trap wine_prefix_end EXIT
 reported=$(wine_windows_version)
+if [ -z "$reported" ]; then
+  echo "Wine did not start in the prefix $WINEPREFIX: no test can run"
+  exit 1
+fi
 echo "Wine prefix: $WINEPREFIX (ANSI code page checked by the tests), Windows $reported"
 if [ "$windows" = winxp ] && [ "${reported#5.1.}" = "$reported" ]; then
   echo "Wine reports Windows $reported, not XP (5.1)"
