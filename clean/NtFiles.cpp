@@ -52,10 +52,9 @@ HANDLE OpenInFolder(HANDLE folder, const WidePath& name, ACCESS_MASK access, ULO
     InitializeObjectAttributes(&attributes, &unicodeName, OBJ_CASE_INSENSITIVE, folder, security);
     IO_STATUS_BLOCK status = {};
     HANDLE handle = nullptr;
-    const LONG result = create(&handle, access | SYNCHRONIZE, &attributes, &status, nullptr,
-                               FILE_ATTRIBUTE_NORMAL, share, disposition,
-                               options | kSynchronousIo | kOpenReparsePoint | kOpenForBackup,
-                               nullptr, 0);
+    const LONG result = create(
+        &handle, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+        disposition, options | kSynchronousIo | kOpenReparsePoint | kOpenForBackup, nullptr, 0);
     return result < 0 || handle == nullptr ? INVALID_HANDLE_VALUE : handle;
 }
 

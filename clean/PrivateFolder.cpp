@@ -73,8 +73,9 @@ bool IsOwnedByAdministrators(HANDLE folder) {
                         nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
         return false;
     }
-    const bool administrators = owner != nullptr && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-                                                     IsWellKnownSid(owner, WinLocalSystemSid));
+    const bool administrators =
+        owner != nullptr && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                             IsWellKnownSid(owner, WinLocalSystemSid));
     LocalFree(descriptor);
     return administrators;
 }
@@ -121,11 +122,10 @@ bool OpenWindowsTemp(OpenFolder& temp) {
     if (!path.empty() && path.back() == u'\\')
         path.pop_back();
     path += u"\\Temp";
-    FileHandle folder(CreateFileW(WideChars(path), kFolderAccess,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                  nullptr));
+    FileHandle folder(
+        CreateFileW(WideChars(path), kFolderAccess,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!folder.IsValid() || IsLinkOrUnknown(folder.Get(), WideChars(path)))
         return false;
     temp.handle = std::move(folder);
@@ -172,11 +172,10 @@ void RemoveEarlierPrivateFolders(const OpenFolder& parent) {
             continue;
         }
         // Held without delete sharing: while it is emptied nobody renames or replaces it.
-        FileHandle folder(OpenInFolder(parent.handle.Get(), name,
-                                       DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE |
-                                           FILE_READ_ATTRIBUTES | READ_CONTROL,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, kNtFileOpen,
-                                       kNtDirectoryFile));
+        FileHandle folder(OpenInFolder(
+            parent.handle.Get(), name,
+            DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL,
+            FILE_SHARE_READ | FILE_SHARE_WRITE, kNtFileOpen, kNtDirectoryFile));
         const WidePath path = parent.path + u"\\" + name;
         if (!folder.IsValid() || IsLinkOrUnknown(folder.Get(), WideChars(path)) ||
             !IsOwnedByAdministrators(folder.Get())) {

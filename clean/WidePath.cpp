@@ -29,8 +29,8 @@ bool SplitDrivePath(const WidePath& path, DrivePathParts& parts) {
     std::size_t start = 3;
     for (;;) {
         const std::size_t separator = path.find(u'\\', start);
-        WidePath part = path.substr(start, separator == WidePath::npos ? WidePath::npos
-                                                                        : separator - start);
+        WidePath part =
+            path.substr(start, separator == WidePath::npos ? WidePath::npos : separator - start);
         if (!IsUsablePart(part))
             return false;
         split.push_back(part);

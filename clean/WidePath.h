@@ -12,9 +12,9 @@ typedef std::u16string WidePath;
 
 // "X:\folder\...\name" split on u'\\'.
 struct DrivePathParts {
-    char16_t drive = 0;                // the letter, as written
-    std::vector<WidePath> folders;     // below the drive's root, outermost first
-    WidePath name;                     // the file's own name
+    char16_t drive = 0;             // the letter, as written
+    std::vector<WidePath> folders;  // below the drive's root, outermost first
+    WidePath name;                  // the file's own name
 };
 
 // Splits a drive path. False for anything else: no "X:\" at the start, an empty part (two

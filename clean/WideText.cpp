@@ -17,8 +17,8 @@ bool WideToAnsiNoBestFit(const wchar_t* text, int length, std::string& ansi) {
     const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL* usedDefaultOut = utf8 ? nullptr : &usedDefault;
-    const int size = WideCharToMultiByte(CP_ACP, flags, text, length, nullptr, 0, nullptr,
-                                         usedDefaultOut);
+    const int size =
+        WideCharToMultiByte(CP_ACP, flags, text, length, nullptr, 0, nullptr, usedDefaultOut);
     if (size <= 0 || usedDefault)
         return false;
     std::vector<char> buffer(size);
