@@ -146,6 +146,11 @@ bool GetDesktopShellDispatch(ComPointer<IShellDispatch2>& dispatch) {
 }  // namespace
 
 bool IsProcessElevated() {
+    // Elevation exists from Vista (6.0) on. Checked first: Wine answers the token query whatever
+    // Windows version it reports, also when it reports XP.
+    const DWORD version = GetVersion();
+    if (LOBYTE(LOWORD(version)) < 6)
+        return false;
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return false;
