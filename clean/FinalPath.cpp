@@ -1,37 +1,41 @@
 #include "clean/FinalPath.h"
 
-#include <psapi.h>
-
 #include <cstring>
+#include <string>
 
 #include "app/UniqueHandle.h"
+#include "clean/WideText.h"
 #include "detect/MappedModule.h"
 
 namespace {
 
-// GetFinalPathNameByHandleA's flags for "normalised name, drive letter form".
+// GetFinalPathNameByHandleW's flags for "normalised name, drive letter form".
 const DWORD kFinalPathDriveForm = 0;
+
+bool IsDrivePath(const WidePath& path) {
+    if (path.size() < 3)
+        return false;
+    const char16_t letter = path[0];
+    return ((letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z')) &&
+           path[1] == u':' && path[2] == u'\\';
+}
 
 // "\\?\C:\dir\file" -> "C:\dir\file". Network ("\\?\UNC\...") and volume-GUID forms have no
 // drive path and are refused.
-bool StripLongPathPrefix(const char* finalPath, char* path, std::size_t size) {
-    const char prefix[] = "\\\\?\\";
-    const std::size_t prefixLength = sizeof(prefix) - 1;
-    const char* rest = finalPath;
-    if (std::strncmp(finalPath, prefix, prefixLength) == 0)
-        rest = finalPath + prefixLength;
-    const bool hasDrive =
-        ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z')) &&
-        rest[1] == ':' && rest[2] == '\\';
-    const std::size_t length = std::strlen(rest);
-    if (!hasDrive || length >= size)
+bool StripLongPathPrefix(const WidePath& finalPath, WidePath& path) {
+    const WidePath prefix = u"\\\\?\\";
+    WidePath rest = finalPath;
+    if (rest.compare(0, prefix.size(), prefix) == 0)
+        rest = rest.substr(prefix.size());
+    if (!IsDrivePath(rest) || rest.size() >= MAX_PATH)
         return false;
-    std::memcpy(path, rest, length + 1);
+    path = rest;
     return true;
 }
 
-// Windows XP: the name of a mapping of the file is its device path with links resolved.
-bool GetPathFromMapping(HANDLE file, char* path, std::size_t size) {
+// Windows XP: the name of a mapping of the file is its device path with links resolved. The
+// mapped name comes converted exactly; it is widened here as it is.
+bool GetPathFromMapping(HANDLE file, WidePath& path) {
     UniqueHandle<KernelObjectTraits> mapping(
         CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (!mapping.IsValid())
@@ -39,30 +43,47 @@ bool GetPathFromMapping(HANDLE file, char* path, std::size_t size) {
     void* view = MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0);
     if (view == nullptr)
         return false;
-    const bool named = GetMappedModulePath(GetCurrentProcess(), view, path, size);
+    char narrow[MAX_PATH];
+    const bool named = GetMappedModulePath(GetCurrentProcess(), view, narrow, sizeof(narrow));
     UnmapViewOfFile(view);
-    return named;
+    WidePath wide;
+    if (!named || !AnsiToWideExact(narrow, wide) || !IsDrivePath(wide))
+        return false;
+    path = wide;
+    return true;
 }
 
 }  // namespace
 
-GetFinalPathNameByHandleAProc BindGetFinalPathNameByHandleA() {
+GetFinalPathNameByHandleWProc BindGetFinalPathNameByHandleW() {
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (kernel == nullptr)
         return nullptr;
-    return reinterpret_cast<GetFinalPathNameByHandleAProc>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "GetFinalPathNameByHandleA")));
+    return reinterpret_cast<GetFinalPathNameByHandleWProc>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetFinalPathNameByHandleW")));
+}
+
+bool GetHeldFilePath(HANDLE file, WidePath& path, GetFinalPathNameByHandleWProc getFinalPath) {
+    if (getFinalPath == nullptr)
+        return GetPathFromMapping(file, path);
+    wchar_t finalPath[MAX_PATH + 8];
+    const DWORD length = getFinalPath(file, finalPath, MAX_PATH + 8, kFinalPathDriveForm);
+    if (length == 0 || length >= MAX_PATH + 8)
+        return false;
+    return StripLongPathPrefix(WidePath(reinterpret_cast<const char16_t*>(finalPath), length),
+                               path);
 }
 
 bool GetHeldFilePath(HANDLE file, char* path, std::size_t size,
-                     GetFinalPathNameByHandleAProc getFinalPath) {
+                     GetFinalPathNameByHandleWProc getFinalPath) {
     if (path == nullptr || size == 0)
         return false;
-    if (getFinalPath == nullptr)
-        return GetPathFromMapping(file, path, size);
-    char finalPath[MAX_PATH + 8];
-    const DWORD length = getFinalPath(file, finalPath, sizeof(finalPath), kFinalPathDriveForm);
-    if (length == 0 || length >= sizeof(finalPath))
+    WidePath wide;
+    std::string ansi;
+    if (!GetHeldFilePath(file, wide, getFinalPath) || !WideToAnsiExact(WideChars(wide), ansi) ||
+        ansi.size() >= size) {
         return false;
-    return StripLongPathPrefix(finalPath, path, size);
+    }
+    std::memcpy(path, ansi.c_str(), ansi.size() + 1);
+    return true;
 }

@@ -1,13 +1,17 @@
 #include <windows.h>
-#include <winternl.h>
 
+#include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "app/MainDialog.h"
-#include "app/PathCompare.h"
 #include "app/UniqueHandle.h"
+#include "clean/NtFiles.h"
+#include "clean/PrivateFolder.h"
 #include "clean/UploadSamples.h"
+#include "clean/WidePath.h"
+#include "clean/WideText.h"
 #include "res/resource.h"
 
 namespace {
@@ -21,138 +25,208 @@ const char kScheduled[] = " 【需要重启】\r\n";
 const char kFailed[] = " 失败\r\n";
 
 // A MAX_PATH path has at most this many folders below its drive's root.
-const int kMostFolders = MAX_PATH / 2;
+const size_t kMostFolders = MAX_PATH / 2;
+const char kDriverFolder[] = "drivers";
+const char kDriverName[] = "comint32.sys";
 
-typedef LONG(NTAPI* NtCreateFileFn)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                    PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-
-// Opens one name inside an open folder. The name is looked up in that folder itself, so a
-// folder swapped for a link after it was opened changes nothing, and a link at the name is
-// opened as the link, never followed (on Windows; Wine follows links it made from Unix ones).
-HANDLE OpenInFolder(NtCreateFileFn create, HANDLE folder, const char* name, int length,
-                    ACCESS_MASK access, ULONG share, ULONG options) {
-    WCHAR wideName[MAX_PATH];
-    const int wideLength =
-        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, length, wideName, MAX_PATH);
-    if (wideLength <= 0)
-        return INVALID_HANDLE_VALUE;
-    UNICODE_STRING unicodeName;
-    unicodeName.Buffer = wideName;
-    unicodeName.Length = static_cast<USHORT>(wideLength * sizeof(WCHAR));
-    unicodeName.MaximumLength = unicodeName.Length;
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &unicodeName, OBJ_CASE_INSENSITIVE, folder, nullptr);
-    IO_STATUS_BLOCK status = {};
-    HANDLE handle = nullptr;
-    const LONG result =
-        create(&handle, access | SYNCHRONIZE, &attributes, &status, nullptr, 0, share, FILE_OPEN,
-               options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT |
-                   FILE_OPEN_FOR_BACKUP_INTENT,
-               nullptr, 0);
-    return result < 0 || handle == nullptr ? INVALID_HANDLE_VALUE : handle;
-}
-
-bool IsReparsePoint(HANDLE folder, const char* path) {
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(folder, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return true;
-    }
-    // Wine opens the directory behind a link made from a Unix symbolic link, and only the
-    // attributes found through the path show the link.
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes == INVALID_FILE_ATTRIBUTES ||
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-// Every folder of a "X:\..." path, from the drive's root down to the file's own folder, each
+// Every folder of a drive path, from the drive's root down to the file's own folder, each
 // opened inside the one above it and held without delete sharing: while they are held none of
 // them can be renamed, removed or replaced, and none of them is a junction or symbolic link.
 class HeldFolders {
   public:
-    // False when the path is no drive path, names "." or "..", or a folder cannot be held or is
-    // a link. baseName then points at the file's name within path.
-    bool Hold(const char* path) {
-        create_ = reinterpret_cast<NtCreateFileFn>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtCreateFile")));
-        if (create_ == nullptr || lstrlenA(path) >= MAX_PATH)
+    // False when a folder cannot be held or is a link.
+    bool Hold(const DrivePathParts& parts) {
+        if (parts.folders.size() >= kMostFolders)
             return false;
-        const char letter = path[0];
-        if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) ||
-            path[1] != ':' || path[2] != '\\') {
+        WidePath path = WidePath(1, parts.drive) + u":\\";
+        if (!Add(CreateFileW(WideChars(path), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr))) {
             return false;
         }
-        char prefix[MAX_PATH];
-        lstrcpyA(prefix, path);
-        prefix[3] = '\0';
-        folders_[0].Reset(CreateFileA(prefix, GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (!folders_[0].IsValid())
-            return false;
-        count_ = 1;
-        const char* name = path + 3;
-        for (const char* p = name; *p != '\0'; ++p) {
-            if (IsCp936LeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
-                ++p;  // a trail byte of 0x5C is no separator
-                continue;
-            }
-            if (*p != '\\')
-                continue;
-            if (!HoldFolder(path, name, static_cast<int>(p - name)))
+        path.pop_back();
+        for (const WidePath& name : parts.folders) {
+            path += u"\\" + name;
+            FileHandle folder(OpenInFolder(
+                Innermost(), name, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                FILE_SHARE_READ | FILE_SHARE_WRITE, kNtFileOpen, kNtDirectoryFile));
+            if (!folder.IsValid() || IsLinkOrUnknown(folder.Get(), WideChars(path)) ||
+                !Add(folder.Release())) {
                 return false;
-            name = p + 1;
+            }
         }
-        baseName = name;
-        return IsPlainName(baseName, lstrlenA(baseName));
-    }
-    HANDLE Innermost() const { return folders_[count_ - 1].Get(); }
-    NtCreateFileFn Create() const { return create_; }
-    const char* baseName = nullptr;
-
-  private:
-    static bool IsPlainName(const char* name, int length) {
-        if (length == 0 || (length == 1 && name[0] == '.'))
-            return false;
-        return !(length == 2 && name[0] == '.' && name[1] == '.');
-    }
-    bool HoldFolder(const char* path, const char* name, int length) {
-        if (count_ == kMostFolders || !IsPlainName(name, length))
-            return false;
-        FileHandle folder(OpenInFolder(create_, Innermost(), name, length,
-                                       FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_DIRECTORY_FILE));
-        if (!folder.IsValid())
-            return false;
-        char prefix[MAX_PATH];
-        lstrcpynA(prefix, path, static_cast<int>(name - path) + length + 1);
-        if (IsReparsePoint(folder.Get(), prefix))
-            return false;
-        folders_[count_++] = std::move(folder);
         return true;
     }
+    HANDLE Innermost() const { return folders_.back().handle.Get(); }
+    size_t Count() const { return folders_.size(); }
+    // Folder 0 is the drive's root, folder i > 0 the path's folder i - 1.
+    const BY_HANDLE_FILE_INFORMATION& Identity(size_t i) const { return folders_[i].identity; }
 
-    NtCreateFileFn create_ = nullptr;
-    FileHandle folders_[kMostFolders];
-    int count_ = 0;
+  private:
+    struct Folder {
+        FileHandle handle;
+        BY_HANDLE_FILE_INFORMATION identity;
+    };
+    bool Add(HANDLE handle) {
+        Folder folder;
+        folder.handle.Reset(handle);
+        if (!folder.handle.IsValid() || !GetFileIdentity(handle, folder.identity))
+            return false;
+        folders_.push_back(std::move(folder));
+        return true;
+    }
+    std::vector<Folder> folders_;
+};
+
+// Whether no user can change the file's path before the restart, so that it may be scheduled
+// as it is: the driver file, a file in the system directory itself, or one in a folder below it
+// that the scan's walk enters. Every folder of the path is held, so the system directory is
+// recognised by its identity, whatever spelling the path uses.
+bool MayScheduleInPlace(const HeldFolders& folders, const DrivePathParts& parts,
+                        const BY_HANDLE_FILE_INFORMATION* system) {
+    if (system == nullptr)
+        return false;
+    for (size_t held = 0; held < folders.Count(); ++held) {
+        if (!IsSameFile(folders.Identity(held), *system))
+            continue;
+        const size_t below = held;  // parts.folders[below] is the first folder below it
+        if (below + 1 == parts.folders.size() &&
+            EqualsAsciiNoCase(parts.folders[below], kDriverFolder) &&
+            EqualsAsciiNoCase(parts.name, kDriverName)) {
+            return true;
+        }
+        for (size_t i = below; i < parts.folders.size(); ++i) {
+            if (!IsWalkedFolderName(parts.folders[i]))
+                return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+// Private folders on each volume that hold files moved aside for deletion at the restart, made
+// on first need: under the Windows directory's Temp on its volume, at the root elsewhere.
+class RestartFolders {
+  public:
+    RestartFolders() {
+        haveTemp_ = OpenWindowsTemp(temp_) && GetFileIdentity(temp_.handle.Get(), tempIdentity_);
+    }
+    // Moves the open file (DELETE access) out of its held folders into the private folder of
+    // its volume; `moved` receives its new path.
+    bool MoveAside(HANDLE file, const DrivePathParts& parts, WidePath& moved) {
+        BY_HANDLE_FILE_INFORMATION identity;
+        if (!GetFileIdentity(file, identity))
+            return false;
+        Entry* entry = FolderOnVolume(identity.dwVolumeSerialNumber, parts.drive);
+        if (entry == nullptr)
+            return false;
+        const WidePath name = WidenAscii(std::to_string(entry->moved + 1).c_str());
+        if (!MoveOpenFileInto(file, entry->folder.handle.Get(), name))
+            return false;
+        ++entry->moved;
+        moved = entry->folder.path + u"\\" + name;
+        return true;
+    }
+    // After the files: each folder is removed at the restart too, or at once when it is empty.
+    void ScheduleFolders() {
+        for (Entry& entry : entries_) {
+            if (entry.moved == 0)
+                MarkOpenFileForDeletion(entry.folder.handle.Get());
+            else
+                MoveFileExW(WideChars(entry.folder.path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        }
+    }
+
+  private:
+    struct Entry {
+        DWORD volume = 0;
+        OpenFolder folder;
+        unsigned moved = 0;
+    };
+    Entry* FolderOnVolume(DWORD volume, char16_t drive) {
+        for (Entry& entry : entries_) {
+            if (entry.volume == volume)
+                return &entry;
+        }
+        OpenFolder root;
+        const OpenFolder* parent = &temp_;
+        if (!haveTemp_ || tempIdentity_.dwVolumeSerialNumber != volume) {
+            if (!OpenDriveRoot(drive, root))
+                return nullptr;
+            parent = &root;
+        }
+        Entry entry;
+        entry.volume = volume;
+        if (!CreatePrivateFolder(*parent, entry.folder))
+            return nullptr;
+        entries_.push_back(std::move(entry));
+        return &entries_.back();
+    }
+
+    bool haveTemp_ = false;
+    OpenFolder temp_;
+    BY_HANDLE_FILE_INFORMATION tempIdentity_ = {};
+    std::vector<Entry> entries_;
+};
+
+// What one Clean needs for every file: the system directory's identity and the restart folders.
+struct CleanContext {
+    CleanContext() {
+        wchar_t path[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            return;
+        FileHandle folder(CreateFileW(path, FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        haveSystem = folder.IsValid() && GetFileIdentity(folder.Get(), system);
+    }
+    const BY_HANDLE_FILE_INFORMATION* System() const { return haveSystem ? &system : nullptr; }
+
+    bool haveSystem = false;
+    BY_HANDLE_FILE_INFORMATION system = {};
+    RestartFolders restart;
 };
 
 // Deletes the file, or failing that schedules it for deletion at the next restart, and names
-// the outcome. Its folders are held throughout, and a path through a link is not touched.
-const char* RemoveFile(const char* path) {
+// the outcome. The path is converted to UTF-16 once and split there; its folders are held
+// throughout, and a path through a link is not touched. A restart deletion runs by path, as
+// SYSTEM: a file that a user's folder leads to is first moved, under the held folders, into a
+// private folder, and that path is scheduled instead.
+const char* RemoveFile(const char* path, CleanContext& context) {
+    WidePath wide;
+    DrivePathParts parts;
+    if (!AnsiToWideExact(path, wide) || !SplitDrivePath(wide, parts))
+        return kFailed;
     HeldFolders folders;
-    if (!folders.Hold(path))
+    if (!folders.Hold(parts))
         return kFailed;
     // Deleted on close, as DeleteFileA does it, but looked up inside the held folder.
-    FileHandle file(OpenInFolder(folders.Create(), folders.Innermost(), folders.baseName,
-                                 lstrlenA(folders.baseName), DELETE,
+    FileHandle file(OpenInFolder(folders.Innermost(), parts.name, DELETE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE));
+                                 kNtFileOpen, kNtNonDirectoryFile | kNtDeleteOnClose));
     if (file.IsValid())
         return kRemoved;
-    if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
-        return kScheduled;
-    return kFailed;
+    if (MayScheduleInPlace(folders, parts, context.System())) {
+        return MoveFileExW(WideChars(wide), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? kScheduled
+                                                                                  : kFailed;
+    }
+    FileHandle busy(OpenInFolder(folders.Innermost(), parts.name, DELETE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 kNtFileOpen, kNtNonDirectoryFile));
+    WidePath moved;
+    if (!busy.IsValid() || !context.restart.MoveAside(busy.Get(), parts, moved))
+        return kFailed;
+    return MoveFileExW(WideChars(moved), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? kScheduled
+                                                                               : kFailed;
+}
+
+const char* RemoveFileOrFail(const char* path, CleanContext& context) {
+    try {
+        return RemoveFile(path, context);
+    } catch (const std::bad_alloc&) {
+        return kFailed;
+    }
 }
 
 }  // namespace
@@ -168,9 +242,15 @@ INT_PTR MainDialog::RemoveDetections() {
         } catch (const std::bad_alloc&) {
             reportComplete = false;
         }
+        std::unique_ptr<CleanContext> context;
+        try {
+            context.reset(new CleanContext);
+        } catch (const std::bad_alloc&) {
+            // Without it no file can be dealt with safely: each is reported as failed.
+        }
         for (size_t i = 0; i < detections.Count(); ++i) {
             const char* path = detections.At(i);
-            const char* outcome = RemoveFile(path);
+            const char* outcome = context ? RemoveFileOrFail(path, *context) : kFailed;
             // Every file is still removed when memory for the report runs out.
             if (!reportComplete)
                 continue;
@@ -181,6 +261,9 @@ INT_PTR MainDialog::RemoveDetections() {
                 reportComplete = false;
             }
         }
+        if (context)
+            context->restart.ScheduleFolders();
+        context.reset();
         if (reportComplete) {
             try {
                 report += "清除完成!\r\n";
@@ -193,10 +276,8 @@ INT_PTR MainDialog::RemoveDetections() {
         if (MessageBoxA(window, kUploadQuestion, kUploadTitle, MB_YESNO | MB_ICONWARNING) ==
             IDYES) {
             ShowWindow(window, SW_HIDE);
-            // With the reporter up the window comes back behind it, without taking the
-            // reporter's place in front of the user.
-            const bool reporterStarted = UploadSamples(kTrojanTag);
-            ShowWindow(window, reporterStarted ? SW_SHOWNA : SW_SHOW);
+            UploadSamples(kTrojanTag);
+            ShowWindow(window, SW_SHOW);
         }
     }
     EnableWindow(GetDlgItem(window, IDC_CLEAN), FALSE);

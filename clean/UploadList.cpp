@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/UniqueHandle.h"
+#include "clean/WideText.h"
 #include "detect/MappedModule.h"
 
 namespace {
@@ -19,8 +20,12 @@ bool IsUploadCandidate(const char* path, const UploadCandidateList& list, TrustC
     // Checked before the file system is touched: a UNC name would reach out to another machine.
     if (!IsUploadablePath(path) || list.Contains(path))
         return false;
+    // A path that does not name its file exactly in UTF-16 is left out.
+    WidePath wide;
+    if (!AnsiToWideExact(path, wide))
+        return false;
     WIN32_FILE_ATTRIBUTE_DATA attributes;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &attributes))
+    if (!GetFileAttributesExW(WideChars(wide), GetFileExInfoStandard, &attributes))
         return false;
     if (!IsWithinUploadSizeLimit(attributes.nFileSizeHigh, attributes.nFileSizeLow)) {
         return false;
@@ -29,12 +34,18 @@ bool IsUploadCandidate(const char* path, const UploadCandidateList& list, TrustC
 }
 
 // Each module is named by the file the system mapped at its base, not by the path in the
-// snapshot, which the process itself can rewrite.
+// snapshot, which the process itself can rewrite. Process 0, the walk's first entry, stands for
+// the program's own process, as it does for CreateToolhelp32Snapshot: the list begins with the
+// program's own modules.
 void AddModulesOfProcess(DWORD processId, const DriveDeviceTable& drives, UploadCandidateList& list,
                          TrustChecker& checker) {
-    ProcessHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
-    if (!process.IsValid())
-        return;
+    ProcessHandle opened;
+    if (processId != 0) {
+        opened.Reset(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
+        if (!opened.IsValid())
+            return;
+    }
+    const HANDLE process = processId == 0 ? GetCurrentProcess() : opened.Get();
     FileHandle modules(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
     if (!modules.IsValid())
         return;
@@ -43,8 +54,8 @@ void AddModulesOfProcess(DWORD processId, const DriveDeviceTable& drives, Upload
     for (BOOL more = Module32First(modules.Get(), &module); more;
          more = Module32Next(modules.Get(), &module)) {
         char path[MAX_PATH];
-        if (!IsImageBase(process.Get(), module.modBaseAddr) ||
-            !GetMappedModulePath(process.Get(), module.modBaseAddr, drives, path, sizeof(path))) {
+        if (!IsImageBase(process, module.modBaseAddr) ||
+            !GetMappedModulePath(process, module.modBaseAddr, drives, path, sizeof(path))) {
             continue;
         }
         if (IsUploadCandidate(path, list, checker))
@@ -63,9 +74,13 @@ size_t CollectUploadCandidates(UploadCandidateList& list, TrustChecker& checker)
     PROCESSENTRY32 process;
     process.dwSize = sizeof(process);
     try {
+        // Windows lists process 0 first. Where a system does not (Wine), the walk still starts
+        // with the program's own process; its own entry later adds nothing new.
+        AddModulesOfProcess(0, drives, list, checker);
         for (BOOL more = Process32First(processes.Get(), &process); more;
              more = Process32Next(processes.Get(), &process)) {
-            AddModulesOfProcess(process.th32ProcessID, drives, list, checker);
+            if (process.th32ProcessID != 0)
+                AddModulesOfProcess(process.th32ProcessID, drives, list, checker);
         }
     } catch (const std::bad_alloc&) {
         // Out of memory: what was collected so far is still a sound list.
@@ -80,8 +95,11 @@ int HashFile(const char* path, std::uint8_t digest[Md5::kDigestSize]) {
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    WidePath wide;
+    if (!AnsiToWideExact(path, wide))
+        return 0;
+    FileHandle file(CreateFileW(WideChars(wide), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
         return 0;
     auto readBlock = [&file](std::uint8_t* buffer, std::size_t size, std::size_t* delivered) {
@@ -139,7 +157,10 @@ int WriteUploadList(const char* tempDir, const char* tag, char* listPath, TrustC
     // The name is the same every run: start from an empty file, or sections of an earlier,
     // longer list would be handed on as this run's. A list that cannot be removed is not used.
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, listPath);
-    if (!DeleteFileA(listPath) && GetFileAttributesA(listPath) != INVALID_FILE_ATTRIBUTES) {
+    WidePath list;
+    if (!AnsiToWideExact(listPath, list) ||
+        (!DeleteFileW(WideChars(list)) &&
+         GetFileAttributesW(WideChars(list)) != INVALID_FILE_ATTRIBUTES)) {
         return 0;
     }
     return WriteUploadListItems(listPath, tag, candidates) != 0;

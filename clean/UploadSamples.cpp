@@ -1,22 +1,21 @@
 #include "clean/UploadSamples.h"
 
-#include <shellapi.h>
-
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "clean/FinalPath.h"
+#include "clean/PrivateFolder.h"
 #include "clean/UploadFormat.h"
 #include "clean/UploadList.h"
+#include "clean/WideText.h"
 #include "res/resource.h"
 
 namespace {
 
 const char kLibraryName[] = "tarnup.dll";
 const char kReporterName[] = "tarnrpt.exe";
-// How long the program waits for a started reporter to have read its list.
-const DWORD kReporterStartTimeoutMs = 30000;
 
 // A resource found and loaded from the program's own module; freed on every path.
 class ResourceHolder {
@@ -102,14 +101,17 @@ bool FileHolds(HANDLE file, const std::vector<std::uint8_t>& expected) {
 
 // Writes the bytes as a new file at path and leaves it held in `hold`: opened for reading only
 // and shared for reading only, after checking that the file holds exactly what was written.
-bool WriteAndHold(const char* path, const std::vector<std::uint8_t>& bytes, FileHandle& hold) {
+bool WriteAndHold(const char* ansiPath, const std::vector<std::uint8_t>& bytes, FileHandle& hold) {
     hold.Close();
+    WidePath path;
+    if (!AnsiToWideExact(ansiPath, path))
+        return false;
     // Removing first and then creating a new file: an existing name could be a link to a file
     // elsewhere, which an overwrite in place would change with the program's rights.
-    if (!DeleteFileA(path) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    if (!DeleteFileW(WideChars(path)) && GetLastError() != ERROR_FILE_NOT_FOUND)
         return false;
     {
-        FileHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FileHandle file(CreateFileW(WideChars(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.IsValid())
             return false;
@@ -122,7 +124,7 @@ bool WriteAndHold(const char* path, const std::vector<std::uint8_t>& bytes, File
     }
     // Between the close and this open another process could have had a go: the check below
     // sees any change, and no one can change the file once this handle is open.
-    hold.Reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    hold.Reset(CreateFileW(WideChars(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!hold.IsValid())
         return false;
@@ -130,6 +132,54 @@ bool WriteAndHold(const char* path, const std::vector<std::uint8_t>& bytes, File
         hold.Close();
         return false;
     }
+    return true;
+}
+
+// The program name quoted, then exactly the parameters "/files:" and the list's path.
+WidePath ReporterCommandLine(const WidePath& reporter, const WidePath& list) {
+    return u"\"" + reporter + u"\" /files:" + list;
+}
+
+bool StartUpload(const char* tag) {
+    // The files of an earlier upload are let go: their folder is about to be removed.
+    g_hold.Release();
+    OpenFolder temp;
+    if (!OpenWindowsTemp(temp))
+        return false;
+    RemoveEarlierPrivateFolders(temp);
+    OpenFolder folder;
+    std::string folderPath;
+    if (!CreatePrivateFolder(temp, folder) || !WideToAnsiExact(WideChars(folder.path), folderPath))
+        return false;
+    char exePath[kUploadBufferSize];
+    char listPath[kUploadBufferSize];
+    // The list is complete, every file hashed and the profile cache flushed, once this returns.
+    if (!ExtractReporter(folderPath.c_str(), exePath, g_hold) ||
+        !WriteUploadList(folderPath.c_str(), tag, listPath)) {
+        g_hold.Release();
+        return false;
+    }
+    // The reporter is started by the name its held file has now, taken in UTF-16: the
+    // application name is given, so no search and no per-user association chooses the program.
+    WidePath reporter;
+    WidePath list;
+    if (!GetHeldFilePath(g_hold.reporter.Get(), reporter) || !AnsiToWideExact(listPath, list)) {
+        g_hold.Release();
+        return false;
+    }
+    WidePath commandLine = ReporterCommandLine(reporter, list);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(WideChars(reporter), reinterpret_cast<wchar_t*>(&commandLine[0]), nullptr,
+                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        return false;
+    }
+    // Not waited for: the reporter runs on its own and removes the list when done.
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
     return true;
 }
 
@@ -149,7 +199,9 @@ int ExtractReporter(const char* tempDir, char* exePath, ReporterHold& hold) {
 
     if (!resource.Load(IDR_REPORTER_EXE)) {
         hold.library.Close();
-        DeleteFileA(exePath);
+        WidePath library;
+        if (AnsiToWideExact(exePath, library))
+            DeleteFileW(WideChars(library));
         return 0;
     }
     const std::vector<std::uint8_t>* reporter = Unscramble(resource, g_reporter);
@@ -161,62 +213,11 @@ int ExtractReporter(const char* tempDir, char* exePath, ReporterHold& hold) {
     return 1;
 }
 
-bool HoldUploadList(const char* listPath, FileHandle& hold) {
-    // Readers are welcome (the reporter is one); writers, renames and deletions are not, so the
-    // list cannot be changed or swapped for another file before the reporter has read it.
-    hold.Reset(CreateFileA(listPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!hold.IsValid())
-        return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(hold.Get(), &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-        hold.Close();
-        return false;
-    }
-    return true;
-}
-
 bool UploadSamples(const char* tag) {
-    // The files of an earlier upload are let go: they are about to be replaced.
-    g_hold.Release();
-    char tempDir[kUploadBufferSize];
-    char exePath[kUploadBufferSize];
-    char listPath[kUploadBufferSize];
-    char parameters[kUploadBufferSize + 16];
-    const DWORD length = GetTempPathA(kUploadBufferSize, tempDir);
-    if (length == 0 || length >= kUploadBufferSize)
-        return false;
-    if (!ExtractReporter(tempDir, exePath, g_hold) || !WriteUploadList(tempDir, tag, listPath) ||
-        !HoldUploadList(listPath, g_hold.list)) {
+    try {
+        return StartUpload(tag);
+    } catch (const std::bad_alloc&) {
         g_hold.Release();
         return false;
     }
-    // The reporter is started by the names the held files have now, every link resolved: a
-    // temporary folder (or one above it) re-pointed after the writing cannot make the start
-    // reach other bytes. Held files keep their folders from being renamed meanwhile.
-    if (!GetHeldFilePath(g_hold.reporter.Get(), exePath, sizeof(exePath)) ||
-        !GetHeldFilePath(g_hold.list.Get(), listPath, sizeof(listPath)) ||
-        !FormatReporterParameters(listPath, parameters, sizeof(parameters))) {
-        g_hold.Release();
-        return false;
-    }
-    SHELLEXECUTEINFOA start = {};
-    start.cbSize = sizeof(start);
-    start.fMask = SEE_MASK_NOCLOSEPROCESS;
-    start.lpVerb = "open";
-    start.lpFile = exePath;
-    start.lpParameters = parameters;
-    start.nShow = SW_SHOW;
-    if (!ShellExecuteExA(&start))
-        return false;
-    if (start.hProcess == nullptr)
-        return true;
-    ProcessHandle reporter(start.hProcess);
-    // The reporter reads the list before it first waits for its user; from then on it holds the
-    // list itself and removes it when done, which the program's hold would prevent. A reporter
-    // that is not that far in time keeps the list held until the next upload or program end.
-    if (WaitForInputIdle(reporter.Get(), kReporterStartTimeoutMs) == 0)
-        g_hold.list.Close();
-    return true;
 }

@@ -48,13 +48,11 @@ bool HasControlBytes(const std::string& text) {
 }  // namespace
 
 bool IsAbsoluteFilePath(const std::string& path) {
+    // Only drive paths: the reporter runs elevated, and a UNC path would make it reach out to
+    // another machine, a device path to any device. The main program lists neither.
     if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) {
         const char drive = path[0];
         return (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
-    }
-    // UNC paths, but not the device namespaces "\\.\" and "\\?\".
-    if (path.size() >= 3 && path[0] == '\\' && path[1] == '\\') {
-        return path[2] != '.' && path[2] != '?' && path[2] != '\\';
     }
     return false;
 }

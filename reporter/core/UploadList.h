@@ -34,7 +34,8 @@ constexpr size_t kMaxExtLength = 1024;
 bool ParseUploadList(const char* data, size_t size, std::vector<UploadItem>& items,
                      UploadListStats* stats = nullptr);
 
-// True for "X:\..." and "\\server\share\..." paths, false for relative and device paths.
+// True for drive paths "X:\..." only: false for UNC ("\\server\share\..."), device ("\\.\",
+// "\\?\", "\??\") and relative paths.
 bool IsAbsoluteFilePath(const std::string& path);
 
 }  // namespace reporter

@@ -18,7 +18,7 @@ struct FileDispositionInformation {
     BOOLEAN deleteFile;
 };
 
-// How long deletion waits for the main program to release its hold, and in what steps.
+// How long deletion waits for another process's handle to go, and in what steps.
 const DWORD kSharingRetryStepMs = 50;
 const int kSharingRetrySteps = 60;
 

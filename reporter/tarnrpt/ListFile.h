@@ -21,11 +21,11 @@ struct FileDisposition {
 };
 
 // The upload list handed over by the main program. The reporter runs with administrator rights
-// on a file in the user's temporary directory. The file is opened once, checked to be a plain
-// file with one name (no link or junction someone could have put in its place) and read; that
-// handle stays open, without write sharing, until the list is deleted. The main program holds
-// the list without delete sharing until the reporter is up, so deletion reopens the path with
-// delete access once the hold is gone, and deletes only when that is still the file that was read.
+// on a file it did not write. The file is opened once, checked to be a plain file with one name
+// (no link or junction someone could have put in its place) and read; that handle stays open,
+// without write sharing, until the list is deleted. Deletion reopens the path with delete
+// access, waiting briefly while another process's handle refuses it, and deletes only when that
+// is still the file that was read.
 class ListFile {
   public:
     enum class OpenResult { Opened, Missing, Unreadable };
@@ -39,7 +39,7 @@ class ListFile {
     OpenResult Open(const std::string& path);
     const std::string& Bytes() const { return bytes_; }
     // Deletes the file that was read and closes it; waits up to about 3 s while another handle
-    // (the main program's hold) refuses delete access. Returns true when the file is gone.
+    // refuses delete access. Returns true when the file is gone.
     bool Delete();
     void Close();
 

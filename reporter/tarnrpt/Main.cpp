@@ -73,8 +73,6 @@ int RunReporter(HINSTANCE instance) {
     }
     std::vector<reporter::UploadItem> items;
     if (!reporter::ParseUploadList(listFile.Bytes().data(), listFile.Bytes().size(), items)) {
-        // The main program holds the list until the reporter waits for input, as it does in
-        // the box: deleting after it finds the list released.
         ShowError("上传列表中没有可上传的文件：\n" + listPath);
         listFile.Delete();
         return kExitBadList;

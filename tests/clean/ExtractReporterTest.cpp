@@ -1,6 +1,7 @@
 // ExtractReporter with the real embedded reporter files (this test program carries them too).
 #include "clean/UploadSamples.h"
 #include "clean/FinalPath.h"
+#include "clean/PrivateFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -93,17 +94,30 @@ TEST_F(ExtractReporterTest, HeldFilesCanStillBeLoadedAndStarted) {
     CloseHandle(process.hThread);
 }
 
-TEST_F(ExtractReporterTest, HeldListCanBeReadButNotWrittenRenamedOrDeleted) {
-    const std::string list = folder.File("vex7275.tmp");
-    ASSERT_TRUE(WriteWholeFile(list, "[ITEM0]\r\nfile=C:\\a.dll\r\n"));
-    ASSERT_TRUE(HoldUploadList(list.c_str(), hold.list));
-    EXPECT_FALSE(MoveFileA(list.c_str(), (list + ".moved").c_str()));
-    EXPECT_FALSE(DeleteFileA(list.c_str()));
-    EXPECT_FALSE(WriteWholeFile(list, "replaced"));
-    std::string bytes;
-    EXPECT_TRUE(ReadWholeFile(list, &bytes));
-    hold.Release();
-    EXPECT_TRUE(DeleteFileA(list.c_str()));
+// The upload's folder: fresh for each upload, under the Windows directory's Temp, not a link.
+TEST_F(ExtractReporterTest, PrivateFoldersAreFreshFoldersUnderTheWindowsTemp) {
+    OpenFolder temp;
+    ASSERT_TRUE(OpenWindowsTemp(temp));
+    OpenFolder first;
+    OpenFolder second;
+    ASSERT_TRUE(CreatePrivateFolder(temp, first));
+    ASSERT_TRUE(CreatePrivateFolder(temp, second));
+    EXPECT_NE(first.path, second.path);
+    char windows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    for (const OpenFolder* folder : {&first, &second}) {
+        const std::wstring path(reinterpret_cast<const wchar_t*>(folder->path.c_str()));
+        const std::wstring expected = Widen(std::string(windows) + "\\Temp\\vormak-");
+        EXPECT_EQ(lstrcmpiW(path.substr(0, expected.size()).c_str(), expected.c_str()), 0);
+        EXPECT_EQ(GetFileAttributesW(path.c_str()) &
+                      (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+                  DWORD(FILE_ATTRIBUTE_DIRECTORY));
+        char narrow[MAX_PATH] = {};
+        WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, narrow, MAX_PATH, nullptr, nullptr);
+        first.handle.Close();
+        second.handle.Close();
+        RemoveTree(narrow);
+    }
 }
 
 // The reporter is started by the path its held file has now. Windows XP has no
@@ -112,7 +126,7 @@ TEST_F(ExtractReporterTest, HeldFilePathIsTheSameWithAndWithoutFinalPathFunction
     ASSERT_NE(ExtractReporter(TempDir().c_str(), exePath, hold), 0);
     char finalPath[MAX_PATH] = {};
     char mappedPath[MAX_PATH] = {};
-    ASSERT_NE(BindGetFinalPathNameByHandleA(), nullptr);
+    ASSERT_NE(BindGetFinalPathNameByHandleW(), nullptr);
     ASSERT_TRUE(GetHeldFilePath(hold.reporter.Get(), finalPath, sizeof(finalPath)));
     ASSERT_TRUE(GetHeldFilePath(hold.reporter.Get(), mappedPath, sizeof(mappedPath), nullptr));
     EXPECT_EQ(lstrcmpiA(finalPath, mappedPath), 0) << finalPath << " / " << mappedPath;

@@ -54,14 +54,17 @@ TEST(UploadListTest, ItemsWithoutUsableFileOrMd5AreLeftOutButExtIsOptional) {
                              "[ITEM3]\nfile=relative\\d.dll\nmd5=" + kMd5A + "\n" +
                              "[ITEM4]\nfile=\\\\.\\PhysicalDrive0\nmd5=" + kMd5A + "\n" +
                              "[ITEM5]\nfile=\nmd5=" + kMd5A + "\n" +
-                             "[ITEM6]\nfile=C:\\f.dll\nmd5=" + kMd5B + "\n";  // no ext: fine
+                             "[ITEM6]\nfile=C:\\f.dll\nmd5=" + kMd5B + "\n" +  // no ext: fine
+                             "[ITEM7]\nfile=\\\\server\\share\\g.dll\nmd5=" + kMd5A + "\n" +
+                             "[ITEM8]\nfile=//server/share/h.dll\nmd5=" + kMd5A + "\n" +
+                             "[ITEM9]\nfile=\\??\\C:\\i.dll\nmd5=" + kMd5A + "\n";
     UploadListStats stats;
     const auto items = Parse(text, &stats);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].file, "C:\\f.dll");
     EXPECT_EQ(items[0].ext, "");
-    EXPECT_EQ(stats.sections, 7u);
-    EXPECT_EQ(stats.rejected, 6u);
+    EXPECT_EQ(stats.sections, 10u);
+    EXPECT_EQ(stats.rejected, 9u);
 }
 
 TEST(UploadListTest, NamesIgnoreCaseAndBlanksQuotesCommentsAreHandled) {

@@ -36,20 +36,27 @@ WintrustStandIn g_standIn;
 std::string StubLog() {
     return TempDirectory() + "vormak-e2e-wintrust.log";
 }
-std::string ListPath() {
-    return TempDirectory() + "vex7275.tmp";
+// The upload's files, in the private folder the upload made.
+std::string ListPath(const std::string& folder) {
+    return folder + "\\vex7275.tmp";
 }
-std::string ReporterPath() {
-    return TempDirectory() + "\\tarnrpt.exe";
+std::string ReporterPath(const std::string& folder) {
+    return folder + "\\tarnrpt.exe";
 }
-std::string LibraryPath() {
-    return TempDirectory() + "\\tarnup.dll";
+std::string LibraryPath(const std::string& folder) {
+    return folder + "\\tarnup.dll";
 }
 
-void RemoveUploadFiles() {
-    DeleteFileA(ReporterPath().c_str());
-    DeleteFileA(LibraryPath().c_str());
-    DeleteFileA(ListPath().c_str());
+// Private folders that were there before the test; the test removes the others.
+std::vector<std::string> g_foldersBefore;
+
+void RemoveUploadFolders() {
+    for (const std::string& folder : PrivateFolders()) {
+        if (std::find(g_foldersBefore.begin(), g_foldersBefore.end(), folder) ==
+            g_foldersBefore.end()) {
+            RemoveTree(folder);
+        }
+    }
 }
 
 std::string Summary(const std::vector<std::string>& paths) {
@@ -104,7 +111,7 @@ class RemovalTest : public testing::Test {
     }
     void SetUp() override {
         system = SystemDirectory();
-        RemoveUploadFiles();
+        g_foldersBefore = PrivateFolders();
         DeleteFileA(StubLog().c_str());
         SetEnvironmentVariableA("VORMAK_STUB_WINTRUST_LOG", StubLog().c_str());
     }
@@ -114,10 +121,11 @@ class RemovalTest : public testing::Test {
         EndProcessesNamed("tarnrpt.exe");
         for (const std::string& path : seeded) {
             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(path.c_str());
+            if (!DeleteFileA(path.c_str()))
+                RemoveDirectoryA(path.c_str());
         }
         ClearPendingRenames();
-        RemoveUploadFiles();
+        RemoveUploadFolders();
     }
     std::string Seed(const std::string& path, const std::string& bytes) {
         EXPECT_TRUE(WriteWholeFile(path, bytes)) << path;
@@ -202,10 +210,9 @@ TEST_F(RemovalTest, CleanReportsEachFileAndNoWritesNothing) {
             [&](const std::string& entry) { return Lower(entry) == Lower("\\??\\" + busy); }))
             << busy << " not scheduled";
     }
-    // No upload: no reporter files, no list, and the trust library never even loaded.
-    EXPECT_FALSE(FileExists(ReporterPath()));
-    EXPECT_FALSE(FileExists(LibraryPath()));
-    EXPECT_FALSE(FileExists(ListPath()));
+    // No upload: no folder for its files, and the trust library never even loaded. The busy
+    // files in the system directory were scheduled where they are, so no restart folder either.
+    EXPECT_EQ(NewPrivateFolder(g_foldersBefore), "");
     EXPECT_EQ(StubLogText().find("loaded"), std::string::npos);
 
     // A second press finds the list empty: nothing changes, nothing is asked.
@@ -215,6 +222,51 @@ TEST_F(RemovalTest, CleanReportsEachFileAndNoWritesNothing) {
     DWORD code = 1;
     EXPECT_TRUE(app.CloseAndWait(&code));
     EXPECT_EQ(code, 0u);
+}
+
+// A busy library outside the system directory is never scheduled by its own path, which runs
+// through folders its user can change: one its user holds open fails, with nothing scheduled;
+// one that is only loaded is moved into a private folder first and scheduled there.
+TEST_F(RemovalTest, BusyLibrariesOutsideTheSystemDirectoryAreNotScheduledWhereTheyAre) {
+    const std::string folder = TempDirectory() + "vormak-e2e-user";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string code;
+    ASSERT_TRUE(ReadWholeFile(WindowsPathOf(CODE_HIT_DLL_PATH), &code));
+    const std::string held = Seed(folder + "\\vtheld.dll", code);
+    const std::string loaded = Seed(folder + "\\vtloaded.dll", code);
+    BusyFile shell;
+    BusyFile opener;
+    ASSERT_TRUE(shell.Start("shell", held + "|" + loaded));
+    ASSERT_TRUE(opener.Start("open", held));
+
+    ASSERT_TRUE(app.Start());
+    ScanAndExpect({held, loaded});
+    HWND box = CleanAndWaitForQuestion();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(app.StatusText(), StatusBanner() + "\r\n清除木马:\r\n" + held + " 失败\r\n" + loaded +
+                                    " 【需要重启】\r\n" + "清除完成!\r\n");
+    PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+    EXPECT_TRUE(FileExists(held));
+    EXPECT_FALSE(FileExists(loaded));
+    const std::string restart = NewPrivateFolder(g_foldersBefore);
+    ASSERT_NE(restart, "") << "no private folder under " << WindowsTempDirectory();
+    EXPECT_EQ(GetFileAttributesA(restart.c_str()) &
+                  (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+              DWORD(FILE_ATTRIBUTE_DIRECTORY));
+    const std::string moved = restart + "\\1";
+    EXPECT_TRUE(FileExists(moved));
+    const std::vector<std::string> pending = PendingRenames();
+    for (const std::string& entry : pending)
+        EXPECT_EQ(Lower(entry).find(Lower(folder)), std::string::npos) << entry;
+    for (const std::string& scheduled : {moved, restart}) {
+        EXPECT_TRUE(std::any_of(
+            pending.begin(), pending.end(),
+            [&](const std::string& entry) { return Lower(entry) == Lower("\\??\\" + scheduled); }))
+            << scheduled << " not scheduled";
+    }
+    shell.End();
+    opener.End();
+    seeded.push_back(folder);  // removed last, once empty
 }
 
 TEST_F(RemovalTest, EmptyListChangesNothingAndAsksNothing) {
@@ -231,6 +283,7 @@ struct ReporterStart {
     std::atomic<int> count{0};
     std::wstring commandLine;
     bool commandLineRead = false;
+    std::string folder;                       // the folder of the started program
     std::vector<std::string> changesAllowed;  // what another process managed to do
 };
 
@@ -244,8 +297,17 @@ void InspectReporter(HANDLE process, ReporterStart& seen) {
         return;
     seen.commandLineRead = read;
     seen.commandLine = commandLine;
-    // This test is another process: try what an unelevated one would.
-    for (const std::string& path : {ReporterPath(), LibraryPath()}) {
+    // The folder of the quoted program name.
+    char ansiLine[2048] = {};
+    WideCharToMultiByte(CP_ACP, 0, commandLine.c_str(), -1, ansiLine, sizeof(ansiLine) - 1, nullptr,
+                        nullptr);
+    const std::string line = ansiLine;
+    const size_t program = line.find("\\tarnrpt.exe\"");
+    seen.folder = line[0] == '"' && program != std::string::npos ? line.substr(1, program - 1) : "";
+    // This test is another process: try what an unelevated one would. (On Windows the folder's
+    // DACL keeps such a process out in any case; Wine does not enforce DACLs, so this sees the
+    // program's own holds on the files.)
+    for (const std::string& path : {ReporterPath(seen.folder), LibraryPath(seen.folder)}) {
         HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
@@ -265,19 +327,6 @@ void InspectReporter(HANDLE process, ReporterStart& seen) {
             seen.changesAllowed.push_back("rename " + path);
             MoveFileA(moved.c_str(), path.c_str());
         }
-    }
-    HANDLE listWriter = CreateFileA(ListPath().c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-    if (listWriter != INVALID_HANDLE_VALUE) {
-        seen.changesAllowed.push_back("write list");
-        CloseHandle(listWriter);
-    }
-    // Nor may the list be renamed away and another put in its place before the reporter reads it.
-    const std::string movedList = ListPath() + ".moved";
-    if (MoveFileA(ListPath().c_str(), movedList.c_str())) {
-        seen.changesAllowed.push_back("rename list");
-        MoveFileA(movedList.c_str(), ListPath().c_str());
     }
     // Everything the test needs has been seen: end the reporter before it runs.
     TerminateProcess(process, 0);
@@ -302,6 +351,8 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
 
     std::string reporterBytes;
     std::string libraryBytes;
+    std::vector<std::string> foldersSeen = g_foldersBefore;
+    std::string folder;
     for (int round = 1; round <= 2; ++round) {
         SCOPED_TRACE("upload " + std::to_string(round));
         const std::string upack = Seed(InSystem("gdx.dll"), UpackImage());
@@ -311,10 +362,17 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
         SetEvent(arm);
         PostMessageA(GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
         ASSERT_EQ(WaitForSingleObject(reached, 60000), WAIT_OBJECT_0) << "no trust check";
-        // Mid-upload: the window is hidden and both reporter files are already written.
+        // Mid-upload: the window is hidden and both reporter files are already written, in a
+        // fresh folder under the Windows directory's Temp that is no link.
         EXPECT_FALSE(app.IsMainWindowVisible()) << "the window is shown during the upload";
-        EXPECT_TRUE(FileExists(ReporterPath()));
-        EXPECT_TRUE(FileExists(LibraryPath()));
+        folder = NewPrivateFolder(foldersSeen);
+        ASSERT_NE(folder, "") << "no private folder under " << WindowsTempDirectory();
+        foldersSeen.push_back(folder);
+        EXPECT_EQ(GetFileAttributesA(folder.c_str()) &
+                      (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+                  DWORD(FILE_ATTRIBUTE_DIRECTORY));
+        EXPECT_TRUE(FileExists(ReporterPath(folder)));
+        EXPECT_TRUE(FileExists(LibraryPath(folder)));
         EXPECT_EQ(seen.count, round - 1) << "the reporter started before the list was done";
         SetEvent(resume);
         ASSERT_TRUE(e2e::WaitUntil([&] { return seen.count == round; }, 90000))
@@ -326,28 +384,30 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
         seen.changesAllowed.clear();
 
         ASSERT_TRUE(seen.commandLineRead);
+        EXPECT_EQ(Lower(seen.folder), Lower(folder));
+        // The folder holds the three files, under their names.
+        EXPECT_TRUE(FileExists(ListPath(folder)));
         char ansiLine[2048] = {};
         WideCharToMultiByte(CP_ACP, 0, seen.commandLine.c_str(), -1, ansiLine, sizeof(ansiLine) - 1,
                             nullptr, nullptr);
         const std::string commandLine = ansiLine;
-        const std::string arguments = "/files:" + ListPath();
+        const std::string arguments = "/files:" + ListPath(folder);
         ASSERT_GE(commandLine.size(), arguments.size());
-        EXPECT_EQ(commandLine.substr(commandLine.size() - arguments.size()), arguments);
-        // The program name, then exactly the parameters: no quotes around the list path.
-        // The reporter is started by the name its held file has on disk: the temporary folder
-        // and the name, without the doubled backslash of the path it was written under.
+        EXPECT_EQ(Lower(commandLine.substr(commandLine.size() - arguments.size())),
+                  Lower(arguments));
+        // The program name, quoted, then exactly the parameters: no quotes around the list path.
         const std::string program = commandLine.substr(0, commandLine.size() - arguments.size());
-        EXPECT_EQ(Lower(program), Lower("\"" + TempDirectory() + "tarnrpt.exe\" "));
+        EXPECT_EQ(Lower(program), Lower("\"" + ReporterPath(folder) + "\" "));
 
         std::string bytes;
-        ASSERT_TRUE(ReadWholeFile(ReporterPath(), &bytes));
+        ASSERT_TRUE(ReadWholeFile(ReporterPath(folder), &bytes));
         std::string original;
         ASSERT_TRUE(ReadWholeFile(WindowsPathOf(REPORTER_EXE_PATH), &original));
         EXPECT_TRUE(bytes == original) << "tarnrpt.exe differs from the build's";
         if (round == 1)
             reporterBytes = bytes;
         EXPECT_TRUE(bytes == reporterBytes) << "second upload wrote another tarnrpt.exe";
-        ASSERT_TRUE(ReadWholeFile(LibraryPath(), &bytes));
+        ASSERT_TRUE(ReadWholeFile(LibraryPath(folder), &bytes));
         ASSERT_TRUE(ReadWholeFile(WindowsPathOf(REPORTER_DLL_PATH), &original));
         EXPECT_TRUE(bytes == original) << "tarnup.dll differs from the build's";
         if (round == 1)
@@ -355,9 +415,10 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
         EXPECT_TRUE(bytes == libraryBytes) << "second upload wrote another tarnup.dll";
 
         std::vector<std::string> names;
-        const auto sections = ReadList(ListPath(), &names);
+        const auto sections = ReadList(ListPath(folder), &names);
         ASSERT_FALSE(sections.empty());
-        bool listsTheProgram = false;
+        // The list begins with the program's own modules: the unsigned program itself first.
+        EXPECT_EQ(Lower(sections[0].at("file")), Lower(e2e::GetOptions().appPath));
         for (size_t i = 0; i < sections.size(); ++i) {
             EXPECT_EQ(names[i], "ITEM" + std::to_string(i));
             const std::string& file = sections[i].at("file");
@@ -369,9 +430,7 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
             // The stand-in lists everything under the Windows directory in a catalog.
             EXPECT_NE(Lower(file).find("c:\\windows\\"), 0u) << file;
             EXPECT_LT(content.size(), 0x409000u) << file;
-            listsTheProgram = listsTheProgram || Lower(file) == Lower(e2e::GetOptions().appPath);
         }
-        EXPECT_TRUE(listsTheProgram) << "the unsigned program itself is not listed";
     }
     DWORD code = 1;
     EXPECT_TRUE(app.CloseAndWait(&code));
@@ -380,7 +439,7 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
     CloseHandle(reached);
     CloseHandle(resume);
     // With the program gone the files are free again: the refusals above were its holds.
-    for (const std::string& path : {ReporterPath(), LibraryPath()}) {
+    for (const std::string& path : {ReporterPath(folder), LibraryPath(folder)}) {
         HANDLE writer =
             CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(writer, INVALID_HANDLE_VALUE) << path;
@@ -412,8 +471,10 @@ TEST_F(RemovalTest, YesOpensTheReporterOnThisRunsList) {
     DWORD reporterId = 0;
     ASSERT_TRUE(
         e2e::WaitUntil([&] { return (reporterId = FindProcessNamed("tarnrpt.exe")) != 0; }, 30000));
+    const std::string folder = NewPrivateFolder(g_foldersBefore);
+    ASSERT_NE(folder, "");
     std::string list;
-    ASSERT_TRUE(ReadWholeFile(ListPath(), &list));
+    ASSERT_TRUE(ReadWholeFile(ListPath(folder), &list));
     size_t items = 0;
     for (size_t at = list.find("[ITEM"); at != std::string::npos; at = list.find("[ITEM", at + 1))
         ++items;
@@ -431,7 +492,7 @@ TEST_F(RemovalTest, YesOpensTheReporterOnThisRunsList) {
     EXPECT_TRUE(app.CloseAndWait(&code));
     EXPECT_EQ(code, 0u);
     // The reporter removes the list it has read; the program must not stand in its way.
-    EXPECT_TRUE(e2e::WaitUntil([&] { return !FileExists(ListPath()); }, 5000))
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !FileExists(ListPath(folder)); }, 5000))
         << "the upload list is left behind";
 }
 

@@ -4,6 +4,7 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace scenario {
@@ -18,6 +19,35 @@ std::string TempDirectory() {
     char path[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, path);
     return path;
+}
+
+std::string WindowsTempDirectory() {
+    char path[MAX_PATH] = {};
+    GetSystemWindowsDirectoryA(path, MAX_PATH);
+    return std::string(path) + "\\Temp";
+}
+
+std::vector<std::string> PrivateFolders() {
+    std::vector<std::string> folders;
+    const std::string temp = WindowsTempDirectory();
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((temp + "\\vormak-*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return folders;
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            folders.push_back(temp + "\\" + entry.cFileName);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return folders;
+}
+
+std::string NewPrivateFolder(const std::vector<std::string>& before) {
+    for (const std::string& folder : PrivateFolders()) {
+        if (std::find(before.begin(), before.end(), folder) == before.end())
+            return folder;
+    }
+    return std::string();
 }
 
 namespace {

@@ -16,6 +16,12 @@ namespace scenario {
 
 std::string SystemDirectory();
 std::string TempDirectory();  // with its trailing backslash, as GetTempPathA gives it
+// The Windows directory's Temp, without a trailing backslash.
+std::string WindowsTempDirectory();
+// The folders there whose names begin with the program's private prefix ("vormak-"), by path.
+std::vector<std::string> PrivateFolders();
+// A private folder that is not in `before`, or empty.
+std::string NewPrivateFolder(const std::vector<std::string>& before);
 
 // A PE header whose first section is ".Upack" (not loadable).
 std::string UpackImage();
