@@ -532,9 +532,8 @@ TEST_F(LinkLabelTest, ClickOpensTheTargetAndShowsItVisited) {
     ASSERT_EQ(opened.size(), 3u);
     EXPECT_EQ(opened[2], LinkOf(kForum).target);
 
-    // With the focus elsewhere the focus rectangle goes and the underline is whole again. An
-    // elevated program hands the address to the desktop shell in another process, and the click
-    // may wait until that call has returned.
+    // With the focus elsewhere the focus rectangle goes and the underline is whole again, once
+    // the label has been repainted.
     ClickAt(StatusBoxPoint());
     ColorUse unfocused;
     EXPECT_TRUE(e2e::WaitUntil(
