@@ -31,6 +31,12 @@ wine_prefix_create() {
     timeout "$(wine_limit 60)" wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d "$windows" /f \
       </dev/null >/dev/null 2>&1 || return 1
   fi
+  # Wine's desktop process starts while wineboot is still registering COM's proxies, so it
+  # cannot offer the desktop shell's windows (ShellWindows) to other processes, and it lives as
+  # long as the server. A restarted server starts a fresh one with the next program.
+  timeout 30 wineserver -k 2>/dev/null || true
+  timeout 30 wineserver -w 2>/dev/null || true
+  timeout "$(wine_limit 60)" wineserver -p
 }
 
 # The Windows version programs in the prefix are told (5.1.2600 for winxp), from "cmd /c ver".

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "app/ModuleState.h"
+#include "ui/DesktopShell.h"
 #include "ui/HandCursor.h"
 #include "ui/LinkColor.h"
 #include "ui/LinkGeometry.h"
@@ -242,10 +243,17 @@ bool LinkLabel::ComputeLinkRect() {
 bool LinkLabel::OpenTarget() {
     if (!target_)
         return false;
-    const INT_PTR result = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", target_.get(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result <= 32)
-        return false;
+    // Elevated, the address goes to the desktop shell, which runs with the user's rights: the
+    // user's own http handler then never runs elevated. Failing that, nothing opens.
+    if (IsProcessElevated()) {
+        if (!OpenWithDesktopShell(target_.get()))
+            return false;
+    } else {
+        const INT_PTR result = reinterpret_cast<INT_PTR>(
+            ShellExecuteA(nullptr, "open", target_.get(), nullptr, nullptr, SW_SHOWNORMAL));
+        if (result <= 32)
+            return false;
+    }
     visited_ = true;
     if (Window() != nullptr)
         InvalidateRect(Window(), nullptr, TRUE);

@@ -1,0 +1,189 @@
+#include "ui/DesktopShell.h"
+
+#include <exdisp.h>
+#include <servprov.h>
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace {
+
+// A COM interface pointer, released on every path.
+template <typename Interface>
+class ComPointer {
+  public:
+    ComPointer() = default;
+    ~ComPointer() {
+        if (pointer_ != nullptr)
+            pointer_->Release();
+    }
+    ComPointer(const ComPointer&) = delete;
+    ComPointer& operator=(const ComPointer&) = delete;
+    Interface* Get() const { return pointer_; }
+    Interface** Out() { return &pointer_; }
+    void** OutVoid() { return reinterpret_cast<void**>(&pointer_); }
+
+  private:
+    Interface* pointer_ = nullptr;
+};
+
+// SysAllocString and SysFreeString, bound from the system directory's OLEAUT32.DLL: the program
+// imports nothing from it at start.
+class BstrFunctions {
+  public:
+    typedef BSTR(WINAPI* AllocProc)(const OLECHAR*);
+    typedef void(WINAPI* FreeProc)(BSTR);
+    BstrFunctions() {
+        wchar_t path[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+        const wchar_t name[] = L"\\oleaut32.dll";
+        if (length == 0 || length + sizeof(name) / sizeof(name[0]) > MAX_PATH)
+            return;
+        lstrcatW(path, name);
+        library_ = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (library_ == nullptr)
+            return;
+        alloc = reinterpret_cast<AllocProc>(
+            reinterpret_cast<void*>(GetProcAddress(library_, "SysAllocString")));
+        free = reinterpret_cast<FreeProc>(
+            reinterpret_cast<void*>(GetProcAddress(library_, "SysFreeString")));
+    }
+    ~BstrFunctions() {
+        if (library_ != nullptr)
+            FreeLibrary(library_);
+    }
+    BstrFunctions(const BstrFunctions&) = delete;
+    BstrFunctions& operator=(const BstrFunctions&) = delete;
+    bool IsBound() const { return alloc != nullptr && free != nullptr; }
+
+    AllocProc alloc = nullptr;
+    FreeProc free = nullptr;
+
+  private:
+    HMODULE library_ = nullptr;
+};
+
+// A BSTR owned for one call.
+class Bstr {
+  public:
+    Bstr(const BstrFunctions& functions, const wchar_t* text)
+        : functions_(functions), text_(functions.alloc(text)) {}
+    ~Bstr() {
+        if (text_ != nullptr)
+            functions_.free(text_);
+    }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR Get() const { return text_; }
+
+  private:
+    const BstrFunctions& functions_;
+    BSTR text_;
+};
+
+VARIANT EmptyVariant() {
+    VARIANT value;
+    ZeroMemory(&value, sizeof(value));
+    value.vt = VT_EMPTY;
+    return value;
+}
+
+VARIANT StringVariant(BSTR text) {
+    VARIANT value = EmptyVariant();
+    value.vt = VT_BSTR;
+    value.bstrVal = text;
+    return value;
+}
+
+bool ToWide(const char* text, std::vector<wchar_t>& wide) {
+    const int size = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (size <= 0)
+        return false;
+    wide.resize(size);
+    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wide.data(), size) == size;
+}
+
+// The desktop's folder view, asked for its automation object, gives the shell's Application
+// object of the desktop process (the steps the shell documents for IShellFolderViewDual).
+bool GetDesktopShellDispatch(ComPointer<IShellDispatch2>& dispatch) {
+    ComPointer<IShellWindows> windows;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                windows.OutVoid()))) {
+        return false;
+    }
+    VARIANT location = EmptyVariant();
+    location.vt = VT_I4;
+    location.lVal = CSIDL_DESKTOP;
+    VARIANT empty = EmptyVariant();
+    long window = 0;
+    ComPointer<IDispatch> desktop;
+    if (windows.Get()->FindWindowSW(&location, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
+                                    desktop.Out()) != S_OK ||
+        desktop.Get() == nullptr) {
+        return false;
+    }
+    ComPointer<IServiceProvider> services;
+    ComPointer<IShellBrowser> browser;
+    ComPointer<IShellView> view;
+    ComPointer<IDispatch> background;
+    ComPointer<IShellFolderViewDual> folderView;
+    ComPointer<IDispatch> application;
+    return SUCCEEDED(desktop.Get()->QueryInterface(IID_IServiceProvider, services.OutVoid())) &&
+           SUCCEEDED(services.Get()->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                                  browser.OutVoid())) &&
+           SUCCEEDED(browser.Get()->QueryActiveShellView(view.Out())) && view.Get() != nullptr &&
+           SUCCEEDED(
+               view.Get()->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.OutVoid())) &&
+           SUCCEEDED(
+               background.Get()->QueryInterface(IID_IShellFolderViewDual, folderView.OutVoid())) &&
+           SUCCEEDED(folderView.Get()->get_Application(application.Out())) &&
+           application.Get() != nullptr &&
+           SUCCEEDED(application.Get()->QueryInterface(IID_IShellDispatch2, dispatch.OutVoid()));
+}
+
+}  // namespace
+
+bool IsProcessElevated() {
+    // Elevation exists from Vista (6.0) on. Checked first: Wine answers the token query whatever
+    // Windows version it reports, also when it reports XP.
+    const DWORD version = GetVersion();
+    if (LOBYTE(LOWORD(version)) < 6)
+        return false;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    // Windows XP knows no TokenElevation and fails the call.
+    const bool elevated =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
+        elevation.TokenIsElevated != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
+bool OpenWithDesktopShell(const char* address) {
+    std::vector<wchar_t> wide;
+    if (address == nullptr || !ToWide(address, wide))
+        return false;
+    BstrFunctions bstr;
+    if (!bstr.IsBound())
+        return false;
+    ComPointer<IShellDispatch2> shell;
+    if (!GetDesktopShellDispatch(shell))
+        return false;
+    Bstr file(bstr, wide.data());
+    Bstr verb(bstr, L"open");
+    if (file.Get() == nullptr || verb.Get() == nullptr)
+        return false;
+    VARIANT noArguments = EmptyVariant();
+    VARIANT noDirectory = EmptyVariant();
+    VARIANT operation = StringVariant(verb.Get());
+    VARIANT show = EmptyVariant();
+    show.vt = VT_I4;
+    show.lVal = SW_SHOWNORMAL;
+    return SUCCEEDED(
+        shell.Get()->ShellExecute(file.Get(), noArguments, noDirectory, operation, show));
+}
