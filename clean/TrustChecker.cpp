@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "app/SystemLibrary.h"
 #include "app/UniqueHandle.h"
 
 namespace {
@@ -17,8 +18,6 @@ const char* const kEntryPointNames[] = {
     "CryptCATAdminCalcHashFromFileHandle", "CryptCATAdminEnumCatalogFromHash",
     "CryptCATAdminReleaseCatalogContext",  "WinVerifyTrust",
 };
-
-const wchar_t kWintrustName[] = L"\\WINTRUST.DLL";
 
 // The first catalog hash buffer; the call reports the size it needs when that is too small.
 const DWORD kInitialHashSize = 100;
@@ -55,20 +54,7 @@ HMODULE WintrustLibrary::Load() {
     }
     // Only the system directory's copy: a bare name would also find a WINTRUST.DLL planted
     // beside the program, and run it with the program's (administrator) rights.
-    wchar_t path[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    const size_t nameLength = sizeof(kWintrustName) / sizeof(wchar_t);
-    if (length == 0 || length + nameLength > MAX_PATH)
-        return nullptr;
-    std::memcpy(path + length, kWintrustName, sizeof(kWintrustName));
-    // Its own imports come from the system directory as well. Systems without the
-    // LOAD_LIBRARY_SEARCH_* flags reject them; the altered search then starts at the DLL's
-    // own folder, which is the system directory too.
-    HMODULE module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
-        module = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    }
-    return module;
+    return LoadSystemLibrary(L"WINTRUST.DLL");
 }
 
 bool WintrustLibrary::Bind() {

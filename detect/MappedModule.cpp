@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "app/SystemLibrary.h"
 #include "detect/AnsiName.h"
-#include "detect/SystemLibrary.h"
 
 namespace {
 
@@ -11,6 +11,29 @@ namespace {
 const DWORD kMappedNameSize = 1024;
 // Each UTF-16 unit becomes at most two bytes in a double-byte code page.
 const DWORD kAnsiNameSize = 2 * kMappedNameSize;
+
+// psapi.dll's GetMappedFileNameW, which Windows XP has too.
+typedef DWORD(WINAPI* GetMappedFileNameWProc)(HANDLE process, void* address, wchar_t* name,
+                                              DWORD size);
+
+// Distinct from nullptr: a failed binding is remembered and not tried again.
+void* const kNotBound = reinterpret_cast<void*>(1);
+
+// The system's GetMappedFileNameW, bound on the first call and kept for the life of the
+// process; nullptr when psapi.dll or the entry point is missing.
+GetMappedFileNameWProc BindGetMappedFileNameW() {
+    // The scan's thread and the UI thread both name mapped files. Two first calls at once bind
+    // twice, which only takes a second reference on psapi.dll.
+    static void* volatile bound = nullptr;
+    void* entry = InterlockedCompareExchangePointer(&bound, nullptr, nullptr);
+    if (entry == nullptr) {
+        HMODULE psapi = LoadSystemLibrary(L"psapi.dll");
+        FARPROC address = psapi == nullptr ? nullptr : GetProcAddress(psapi, "GetMappedFileNameW");
+        entry = address == nullptr ? kNotBound : reinterpret_cast<void*>(address);
+        InterlockedExchangePointer(&bound, entry);
+    }
+    return entry == kNotBound ? nullptr : reinterpret_cast<GetMappedFileNameWProc>(entry);
+}
 
 }  // namespace
 

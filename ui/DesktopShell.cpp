@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "app/SystemLibrary.h"
+
 namespace {
 
 // A COM interface pointer, released on every path.
@@ -35,14 +37,7 @@ class BstrFunctions {
   public:
     typedef BSTR(WINAPI* AllocProc)(const OLECHAR*);
     typedef void(WINAPI* FreeProc)(BSTR);
-    BstrFunctions() {
-        wchar_t path[MAX_PATH];
-        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-        const wchar_t name[] = L"\\oleaut32.dll";
-        if (length == 0 || length + sizeof(name) / sizeof(name[0]) > MAX_PATH)
-            return;
-        lstrcatW(path, name);
-        library_ = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    BstrFunctions() : library_(LoadSystemLibrary(L"oleaut32.dll")) {
         if (library_ == nullptr)
             return;
         alloc = reinterpret_cast<AllocProc>(
