@@ -17,10 +17,16 @@ const DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_ADD_FILE 
                             FILE_ADD_SUBDIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL;
 const DWORD kPrivateFolderAccess = kFolderAccess | DELETE;
 
-// The protected descriptor, with the process's user in it.
+// The owner the private folders are given where the token may set it. Windows XP gives an
+// administrator's new objects the user as owner by default, and the removal of earlier folders
+// takes only folders owned by Administrators or SYSTEM.
+const wchar_t kAdministratorsOwner[] = L"O:BA";
+
+// The protected descriptor, with the process's user in it, and Administrators as owner when
+// asked.
 class PrivateSecurity {
   public:
-    PrivateSecurity() {
+    explicit PrivateSecurity(bool administratorsOwner) {
         HANDLE token = nullptr;
         if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
             return;
@@ -35,7 +41,8 @@ class PrivateSecurity {
             !ConvertSidToStringSidW(user.user.User.Sid, &sidText)) {
             return;
         }
-        std::wstring text = kDaclHead;
+        std::wstring text = administratorsOwner ? kAdministratorsOwner : L"";
+        text += kDaclHead;
         text += sidText;
         text += L")";
         LocalFree(sidText);
@@ -134,18 +141,26 @@ bool OpenWindowsTemp(OpenFolder& temp) {
 }
 
 bool CreatePrivateFolder(const OpenFolder& parent, OpenFolder& folder) {
-    PrivateSecurity security;
-    if (security.Get() == nullptr)
+    PrivateSecurity ownedByAdministrators(true);
+    PrivateSecurity ownedByDefault(false);
+    if (ownedByAdministrators.Get() == nullptr || ownedByDefault.Get() == nullptr)
         return false;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         std::uint8_t random[kPrivateFolderRandomBytes];
         if (!RandomBytes(random, sizeof(random)))
             return false;
         const WidePath name = FormatPrivateFolderName(random);
-        // FILE_CREATE: a name someone made first (a folder or a link) is never taken over.
-        FileHandle made(OpenInFolder(parent.handle.Get(), name, kPrivateFolderAccess,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, kNtFileCreate,
-                                     kNtDirectoryFile, security.Get()));
+        // FILE_CREATE: a name someone made first (a folder or a link) is never taken over. A
+        // token that may not name Administrators as owner makes the folder with its default
+        // owner; such a folder is not removed by a later run, but is private all the same.
+        FileHandle made;
+        for (const PrivateSecurity* security : {&ownedByAdministrators, &ownedByDefault}) {
+            made = FileHandle(OpenInFolder(parent.handle.Get(), name, kPrivateFolderAccess,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, kNtFileCreate,
+                                           kNtDirectoryFile, security->Get()));
+            if (made.IsValid())
+                break;
+        }
         if (!made.IsValid())
             continue;
         const WidePath path = parent.path + u"\\" + name;
