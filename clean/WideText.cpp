@@ -3,31 +3,17 @@
 #include <cstring>
 #include <vector>
 
+#include "detect/AnsiName.h"
+
 namespace {
 
-// Code page 65001 (UTF-8, which Windows 10 can set as the ANSI code page) takes neither
-// WC_NO_BEST_FIT_CHARS nor a default-character flag; its conversions never substitute silently
-// for valid input, and the round trip below catches the rest.
-bool IsUtf8AnsiCodePage() {
-    return GetACP() == CP_UTF8;
-}
-
-bool WideToAnsiNoBestFit(const wchar_t* text, int length, std::string& ansi) {
-    const bool utf8 = IsUtf8AnsiCodePage();
-    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL* usedDefaultOut = utf8 ? nullptr : &usedDefault;
-    const int size =
-        WideCharToMultiByte(CP_ACP, flags, text, length, nullptr, 0, nullptr, usedDefaultOut);
-    if (size <= 0 || usedDefault)
+// The scan's no-best-fit conversion; `text` ends in a NUL at `length`. Each UTF-16 unit takes
+// at most three bytes (UTF-8 as the ANSI code page).
+bool WideToAnsiNoBestFit(const wchar_t* text, size_t length, std::string& ansi) {
+    std::vector<char> buffer(length * 3 + 1);
+    if (!WideToAnsiExactly(CP_ACP, text, buffer.data(), buffer.size()))
         return false;
-    std::vector<char> buffer(size);
-    if (WideCharToMultiByte(CP_ACP, flags, text, length, buffer.data(), size, nullptr,
-                            usedDefaultOut) != size ||
-        usedDefault) {
-        return false;
-    }
-    ansi.assign(buffer.data(), buffer.size());
+    ansi = buffer.data();
     return true;
 }
 
@@ -56,7 +42,7 @@ bool AnsiToWideExact(const char* text, WidePath& wide) {
     WidePath converted;
     std::string back;
     if (!AnsiToWideStrict(text, length, converted) ||
-        !WideToAnsiNoBestFit(WideChars(converted), static_cast<int>(converted.size()), back) ||
+        !WideToAnsiNoBestFit(WideChars(converted), converted.size(), back) ||
         back.size() != static_cast<size_t>(length) || std::memcmp(back.data(), text, length) != 0) {
         return false;
     }
