@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "app/PathCompare.h"
+#include "win/PathCompare.h"
 
 bool DetectionList::Contains(const char* path) const {
     for (const std::string& listed : paths_) {

@@ -4,8 +4,9 @@
 #include <sddl.h>
 #include <wincrypt.h>
 
-#include "clean/NtFiles.h"
-#include "clean/WideText.h"
+#include "clean/PrivateFolderName.h"
+#include "win/NtFiles.h"
+#include "win/WideText.h"
 
 namespace {
 

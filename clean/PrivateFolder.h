@@ -5,8 +5,8 @@
 // read and execute. No one else can add, rename or remove anything in it, or make it a link.
 #include <windows.h>
 
-#include "app/UniqueHandle.h"
-#include "clean/WidePath.h"
+#include "win/UniqueHandle.h"
+#include "win/WidePath.h"
 
 // An open folder and the path it was opened by.
 struct OpenFolder {

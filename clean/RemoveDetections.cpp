@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "app/MainDialog.h"
-#include "app/UniqueHandle.h"
-#include "clean/NtFiles.h"
+#include "win/UniqueHandle.h"
+#include "win/NtFiles.h"
 #include "clean/PrivateFolder.h"
+#include "detect/NameTest.h"
 #include "clean/UploadSamples.h"
-#include "clean/WidePath.h"
-#include "clean/WideText.h"
+#include "win/WidePath.h"
+#include "win/WideText.h"
 #include "res/resource.h"
 
 namespace {

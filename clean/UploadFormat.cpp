@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/PathCompare.h"
+#include "win/PathCompare.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "clean/Md5.h"
-#include "clean/TrustChecker.h"
+#include "win/TrustChecker.h"
 #include "clean/UploadFormat.h"
 
 // Every module loaded in any process, named by the file mapped at its base (a module whose

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "clean/FinalPath.h"
+#include "win/FinalPath.h"
 #include "clean/PrivateFolder.h"
 #include "clean/UploadFormat.h"
 #include "clean/UploadList.h"
-#include "clean/WideText.h"
+#include "win/WideText.h"
 #include "res/resource.h"
 
 namespace {

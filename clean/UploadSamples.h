@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/UniqueHandle.h"
+#include "win/UniqueHandle.h"
 
 // The reporter files, held open from the end of their writing until the next upload or the end
 // of the program: the handles deny writing, renaming and deleting, while the loader can still

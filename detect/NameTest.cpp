@@ -25,3 +25,9 @@ bool PassesNameTest(const char* name) {
     }
     return false;
 }
+
+bool IsWalkedFolderName(const WidePath& name) {
+    const std::size_t suffix = 4;  // ".dll"
+    return name.size() >= suffix && name[0] != u'.' &&
+           EqualsAsciiNoCase(name.substr(name.size() - suffix), ".dll");
+}

@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "app/PathCompare.h"
+#include "win/PathCompare.h"
 #include "detect/CodePatterns.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "app/MainDialog.h"
 #include "detect/NameTest.h"
 #include "detect/UpackImage.h"
-#include "app/UniqueHandle.h"
+#include "win/UniqueHandle.h"
 
 namespace {
 

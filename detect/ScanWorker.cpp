@@ -9,14 +9,14 @@
 #include <string>
 
 #include "app/MainDialog.h"
-#include "clean/TrustChecker.h"
-#include "detect/MappedModule.h"
+#include "win/TrustChecker.h"
+#include "win/MappedModule.h"
 #include "detect/ModuleCode.h"
 #include "detect/PeImage.h"
 #include "detect/ScanDirectory.h"
 #include "detect/ShellProcess.h"
 #include "detect/UpackImage.h"
-#include "app/UniqueHandle.h"
+#include "win/UniqueHandle.h"
 #include "res/resource.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "detect/PeImage.h"
-#include "app/UniqueHandle.h"
+#include "win/UniqueHandle.h"
 
 namespace {
 

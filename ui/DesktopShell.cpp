@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "app/SystemLibrary.h"
+#include "win/SystemLibrary.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/PathCompare.h"
+#include "win/PathCompare.h"
 
 // The registry values "Anchor Color" and "Anchor Color Visited" are read into a zero-filled
 // buffer of this size; a value that fills it holds no terminator.

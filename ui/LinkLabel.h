@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "app/UniqueHandle.h"
+#include "win/UniqueHandle.h"
 #include "app/WindowObject.h"
 
 // A static text control of a dialog turned into a clickable link. The object subclasses the

@@ -1,13 +1,13 @@
 // ExtractReporter with the real embedded reporter files (this test program carries them too).
 #include "clean/UploadSamples.h"
-#include "clean/FinalPath.h"
+#include "win/FinalPath.h"
 #include "clean/PrivateFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 
 namespace {
 

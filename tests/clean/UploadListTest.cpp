@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 #include "detect/LoaderEntry.h"
-#include "wintrust_stub/StubWintrust.h"
+#include "support/wintrust_stub/StubWintrust.h"
 
 namespace {
 

@@ -47,4 +47,12 @@ TEST(NameTest, LongNamesAreSafe) {
     EXPECT_FALSE(PassesNameTest(("gd" + std::string(400, 'x')).c_str()));
 }
 
+TEST(NameTest, WalkedFoldersEndInDllAndDoNotStartWithADot) {
+    EXPECT_TRUE(IsWalkedFolderName(u"sub.dll"));
+    EXPECT_TRUE(IsWalkedFolderName(u"SUB.DLL"));
+    EXPECT_FALSE(IsWalkedFolderName(u".x.dll"));
+    EXPECT_FALSE(IsWalkedFolderName(u"drivers"));
+    EXPECT_FALSE(IsWalkedFolderName(u"x.dllx"));
+}
+
 }  // namespace

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "detect/AnsiName.h"
+#include "win/AnsiName.h"
 #include "detect/CodePatterns.h"
-#include "detect/MappedModule.h"
+#include "win/MappedModule.h"
 #include "detect/ModuleCode.h"
 #include "detect/PeBuilder.h"
 #include "detect/ShellProcess.h"

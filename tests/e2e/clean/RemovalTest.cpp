@@ -1,5 +1,5 @@
 // Scan, Clean and the upload as a user meets them, in a seeded prefix. The stand-in
-// WINTRUST.DLL (tests/clean/wintrust_stub) is given to vormak.exe alone, so that unsigned
+// WINTRUST.DLL (tests/support/wintrust_stub) is given to vormak.exe alone, so that unsigned
 // modules outside the Windows directory are upload candidates as they would be on Windows.
 #include <gtest/gtest.h>
 

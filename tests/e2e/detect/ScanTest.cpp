@@ -2,7 +2,7 @@
 // look-alikes that must not be listed, a desktop shell with an infected library loaded, the
 // exact summary, the buttons afterwards, closing the window in the middle of a long scan, and
 // Clean against a shell that lies about its modules, writes code into genuine libraries, and a
-// folder swapped for a link. The stand-in WINTRUST.DLL (tests/clean/wintrust_stub) is given to
+// folder swapped for a link. The stand-in WINTRUST.DLL (tests/support/wintrust_stub) is given to
 // vormak.exe alone, so that a file is vouched for only as it would be on Windows.
 #include <windows.h>
 #include <tlhelp32.h>
@@ -15,7 +15,7 @@
 
 #include "app/StatusBanner.h"
 #include "detect/NameTest.h"
-#include "clean/wintrust_stub/StubWintrust.h"
+#include "support/wintrust_stub/StubWintrust.h"
 #include "e2e/clean/ScenarioSupport.h"
 #include "e2e/detect/SeedFiles.h"
 #include "e2e/harness/AppDriver.h"

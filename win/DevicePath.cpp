@@ -1,4 +1,4 @@
-#include "detect/DevicePath.h"
+#include "win/DevicePath.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,10 +1,10 @@
-#include "clean/WidePath.h"
+#include "win/WidePath.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app/PathCompare.h"
+#include "win/PathCompare.h"
 
 namespace {
 
@@ -43,26 +43,9 @@ TEST(WidePathTest, OnlyPlainDrivePathsSplit) {
     }
 }
 
-TEST(WidePathTest, WalkedFoldersEndInDllAndDoNotStartWithADot) {
-    EXPECT_TRUE(IsWalkedFolderName(u"sub.dll"));
-    EXPECT_TRUE(IsWalkedFolderName(u"SUB.DLL"));
-    EXPECT_FALSE(IsWalkedFolderName(u".x.dll"));
-    EXPECT_FALSE(IsWalkedFolderName(u"drivers"));
-    EXPECT_FALSE(IsWalkedFolderName(u"x.dllx"));
+TEST(WidePathTest, AsciiLettersFoldAndNothingElseDoes) {
     EXPECT_TRUE(EqualsAsciiNoCase(u"Drivers", "drivers"));
     EXPECT_FALSE(EqualsAsciiNoCase(u"driver", "drivers"));
-}
-
-TEST(WidePathTest, PrivateFolderNamesHaveOneForm) {
-    std::uint8_t random[kPrivateFolderRandomBytes];
-    for (std::size_t i = 0; i < sizeof(random); ++i)
-        random[i] = std::uint8_t(i * 17);
-    const WidePath name = FormatPrivateFolderName(random);
-    EXPECT_EQ(name, u"vormak-00112233445566778899aabbccddeeff");
-    EXPECT_TRUE(IsPrivateFolderName(name));
-    EXPECT_FALSE(IsPrivateFolderName(name.substr(1)));
-    EXPECT_FALSE(IsPrivateFolderName(name + u"0"));
-    EXPECT_FALSE(IsPrivateFolderName(u"vormak-00112233445566778899AABBCCDDEEFF"));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "clean/WidePath.h"
+#include "win/WidePath.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t");
 

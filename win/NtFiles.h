@@ -5,8 +5,8 @@
 // links it made from Unix ones). ntdll is bound at run time from the copy every process has.
 #include <windows.h>
 
-#include "app/UniqueHandle.h"
-#include "clean/WidePath.h"
+#include "win/UniqueHandle.h"
+#include "win/WidePath.h"
 
 // NtCreateFile's dispositions and options used here (ntifs.h).
 const ULONG kNtFileOpen = 1;    // FILE_OPEN

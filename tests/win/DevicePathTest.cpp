@@ -1,5 +1,5 @@
 // Mapped-file names as Windows and Wine give them, turned into drive paths.
-#include "detect/DevicePath.h"
+#include "win/DevicePath.h"
 
 #include <gtest/gtest.h>
 

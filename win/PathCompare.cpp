@@ -1,4 +1,4 @@
-#include "app/PathCompare.h"
+#include "win/PathCompare.h"
 
 #ifdef _WIN32
 #include <mbstring.h>

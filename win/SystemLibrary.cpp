@@ -1,4 +1,4 @@
-#include "app/SystemLibrary.h"
+#include "win/SystemLibrary.h"
 
 #include <cstring>
 #include <cwchar>

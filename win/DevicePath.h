@@ -1,7 +1,7 @@
 #pragma once
 // The names the system gives a mapped file (GetMappedFileNameW, converted exactly to ANSI)
 // turned into drive paths. No Win32 here: the drive table is filled by the caller
-// (detect/MappedModule.cpp).
+// (win/MappedModule.cpp).
 #include <cstddef>
 
 // The device each drive letter stands for, as QueryDosDeviceA gives it for "C:" and so on

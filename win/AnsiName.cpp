@@ -1,4 +1,4 @@
-#include "detect/AnsiName.h"
+#include "win/AnsiName.h"
 
 bool WideToAnsiExactly(UINT codePage, const wchar_t* wide, char* ansi, std::size_t size) {
     if (ansi == nullptr || size == 0)

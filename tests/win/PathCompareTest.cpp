@@ -1,4 +1,4 @@
-#include "app/PathCompare.h"
+#include "win/PathCompare.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 
 namespace {
 LONG g_folderCounter = 0;

@@ -1,4 +1,4 @@
-#include "clean/TrustChecker.h"
+#include "win/TrustChecker.h"
 
 #include <softpub.h>
 #include <wintrust.h>
@@ -8,8 +8,8 @@
 #include <new>
 #include <vector>
 
-#include "app/SystemLibrary.h"
-#include "app/UniqueHandle.h"
+#include "win/SystemLibrary.h"
+#include "win/UniqueHandle.h"
 
 namespace {
 

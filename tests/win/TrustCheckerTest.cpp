@@ -1,13 +1,13 @@
-// TrustChecker against the suite's stand-in WINTRUST.DLL (rules in wintrust_stub/StubWintrust.h).
-#include "clean/TrustChecker.h"
+// TrustChecker against the suite's stand-in WINTRUST.DLL (rules in support/wintrust_stub/StubWintrust.h).
+#include "win/TrustChecker.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
-#include "TestFiles.h"
-#include "wintrust_stub/StubWintrust.h"
+#include "support/TestFiles.h"
+#include "support/wintrust_stub/StubWintrust.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "clean/WidePath.h"
+#include "win/WidePath.h"
 
 // GetFinalPathNameByHandleW, which Windows has from Vista on.
 typedef DWORD(WINAPI* GetFinalPathNameByHandleWProc)(HANDLE file, LPWSTR path, DWORD size,

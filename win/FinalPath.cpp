@@ -1,11 +1,11 @@
-#include "clean/FinalPath.h"
+#include "win/FinalPath.h"
 
 #include <cstring>
 #include <string>
 
-#include "app/UniqueHandle.h"
-#include "clean/WideText.h"
-#include "detect/MappedModule.h"
+#include "win/UniqueHandle.h"
+#include "win/WideText.h"
+#include "win/MappedModule.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "clean/WideText.h"
+#include "win/WideText.h"
 
 #include <cstring>
 #include <vector>
 
-#include "detect/AnsiName.h"
+#include "win/AnsiName.h"
 
 namespace {
 

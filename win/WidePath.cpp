@@ -1,4 +1,4 @@
-#include "clean/WidePath.h"
+#include "win/WidePath.h"
 
 namespace {
 
@@ -15,8 +15,6 @@ bool IsUsablePart(const WidePath& part) {
     }
     return true;
 }
-
-const char kHexDigits[] = "0123456789abcdef";
 
 }  // namespace
 
@@ -52,35 +50,6 @@ bool EqualsAsciiNoCase(const WidePath& name, const char* ascii) {
             return false;
     }
     return i == name.size();
-}
-
-bool IsWalkedFolderName(const WidePath& name) {
-    const std::size_t suffix = 4;  // ".dll"
-    return name.size() >= suffix && name[0] != u'.' &&
-           EqualsAsciiNoCase(name.substr(name.size() - suffix), ".dll");
-}
-
-WidePath FormatPrivateFolderName(const std::uint8_t random[kPrivateFolderRandomBytes]) {
-    WidePath name = WidenAscii(kPrivateFolderPrefix);
-    for (std::size_t i = 0; i < kPrivateFolderRandomBytes; ++i) {
-        name += char16_t(kHexDigits[random[i] >> 4]);
-        name += char16_t(kHexDigits[random[i] & 15]);
-    }
-    return name;
-}
-
-bool IsPrivateFolderName(const WidePath& name) {
-    const WidePath prefix = WidenAscii(kPrivateFolderPrefix);
-    if (name.size() != prefix.size() + 2 * kPrivateFolderRandomBytes ||
-        name.compare(0, prefix.size(), prefix) != 0) {
-        return false;
-    }
-    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
-        const char16_t unit = name[i];
-        if (!((unit >= u'0' && unit <= u'9') || (unit >= u'a' && unit <= u'f')))
-            return false;
-    }
-    return true;
 }
 
 WidePath WidenAscii(const char* ascii) {

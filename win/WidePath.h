@@ -2,7 +2,7 @@
 // Paths the program deletes, holds or starts, in UTF-16. An ANSI path is converted once, as a
 // whole, and only then split: a split on '\' bytes depends on the code page's lead bytes (in code
 // page 936 the byte after 0xE9 is a trail byte, in code page 1252 0xE9 is "é" and the '\' after
-// it a separator). No Win32 here; the conversions live in clean/WideText.h.
+// it a separator). No Win32 here; the conversions live in win/WideText.h.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,18 +24,6 @@ bool SplitDrivePath(const WidePath& path, DrivePathParts& parts);
 
 // Whether two names are equal with ASCII letters folded and every other unit compared as is.
 bool EqualsAsciiNoCase(const WidePath& name, const char* ascii);
-
-// Whether the scan's walk of the system directory enters a folder of this name: the "*.dll"
-// mask (the name ends in ".dll", ASCII case folded) and no leading '.'.
-bool IsWalkedFolderName(const WidePath& name);
-
-// Name of a private folder the program makes: kPrivateFolderPrefix and 32 lowercase hex digits
-// of the 16 random bytes.
-const char kPrivateFolderPrefix[] = "vormak-";
-const std::size_t kPrivateFolderRandomBytes = 16;
-WidePath FormatPrivateFolderName(const std::uint8_t random[kPrivateFolderRandomBytes]);
-// Whether a name has exactly that form.
-bool IsPrivateFolderName(const WidePath& name);
 
 // ASCII text widened unit by unit.
 WidePath WidenAscii(const char* ascii);

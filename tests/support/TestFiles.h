@@ -1,5 +1,5 @@
 #pragma once
-// Files and folders for the Win32 tests of clean/, removed again when the test ends.
+// Files and folders for the Win32 tests, removed again when the test ends.
 #include <windows.h>
 
 #include <string>

@@ -1,9 +1,9 @@
-#include "detect/MappedModule.h"
+#include "win/MappedModule.h"
 
 #include <cstdint>
 
-#include "app/SystemLibrary.h"
-#include "detect/AnsiName.h"
+#include "win/SystemLibrary.h"
+#include "win/AnsiName.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "detect/DevicePath.h"
+#include "win/DevicePath.h"
 
 // Fills drives with the device behind each local drive letter (GetLogicalDriveStringsA and
 // QueryDosDeviceA; network drives are left out). False when the drive list cannot be read.

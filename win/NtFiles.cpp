@@ -1,11 +1,11 @@
-#include "clean/NtFiles.h"
+#include "win/NtFiles.h"
 
 #include <winternl.h>
 
 #include <cstring>
 #include <vector>
 
-#include "clean/WideText.h"
+#include "win/WideText.h"
 
 namespace {
 
