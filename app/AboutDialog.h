@@ -1,5 +1,5 @@
 #pragma once
-#include "app/WindowObject.h"
+#include "ui/WindowObject.h"
 
 // The About box: the program icon, title and publisher notice, closed by OK or Esc.
 class AboutDialog : public WindowObject {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/AboutDialog.h"
-#include "app/CenterWindow.h"
-#include "app/ModuleState.h"
+#include "ui/CenterWindow.h"
+#include "ui/ModuleState.h"
 #include "app/StatusBanner.h"
 #include "detect/ScanWorker.h"
 #include "res/resource.h"

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "app/DetectionList.h"
-#include "app/WindowObject.h"
+#include "ui/WindowObject.h"
 #include "ui/LinkLabel.h"
 
 // The main window: Scan, Clean and About buttons, the status box and four link labels.

@@ -4,7 +4,7 @@
 #include <objbase.h>
 
 #include "app/MainDialog.h"
-#include "app/ModuleState.h"
+#include "ui/ModuleState.h"
 
 int RunProgram(HINSTANCE instance) {
     CoInitialize(nullptr);

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/ModuleState.h"
+#include "ui/ModuleState.h"
 #include "ui/DesktopShell.h"
 #include "ui/HandCursor.h"
 #include "ui/LinkColor.h"

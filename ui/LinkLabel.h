@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "win/UniqueHandle.h"
-#include "app/WindowObject.h"
+#include "ui/WindowObject.h"
 
 // A static text control of a dialog turned into a clickable link. The object subclasses the
 // existing control: it draws the text underlined in the link colour (the visited colour once

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/ModuleState.h"
+#include "ui/ModuleState.h"
 #include "ui/LinkLabel.h"
 
 namespace {

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/CenterWindow.h"
-#include "app/ModuleState.h"
-#include "app/WindowObject.h"
+#include "ui/CenterWindow.h"
+#include "ui/ModuleState.h"
+#include "ui/WindowObject.h"
 
 namespace {
 

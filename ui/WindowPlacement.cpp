@@ -1,4 +1,4 @@
-#include "app/WindowPlacement.h"
+#include "ui/WindowPlacement.h"
 
 PlacementPoint CenteredPosition(long width, long height, const PlacementRect& reference,
                                 const PlacementRect& area) {

@@ -1,4 +1,4 @@
-#include "app/ModuleState.h"
+#include "ui/ModuleState.h"
 
 #include <map>
 

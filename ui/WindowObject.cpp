@@ -1,6 +1,6 @@
-#include "app/WindowObject.h"
+#include "ui/WindowObject.h"
 
-#include "app/ModuleState.h"
+#include "ui/ModuleState.h"
 
 namespace {
 const char kObjectProperty[] = "Vormak.WindowObject";

@@ -1,6 +1,6 @@
-#include "app/CenterWindow.h"
+#include "ui/CenterWindow.h"
 
-#include "app/WindowPlacement.h"
+#include "ui/WindowPlacement.h"
 
 namespace {
 
