@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/DetectionList.h"
+#include "detect/DetectionList.h"
 #include "ui/WindowObject.h"
 #include "ui/LinkLabel.h"
 

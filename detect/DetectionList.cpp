@@ -1,4 +1,4 @@
-#include "app/DetectionList.h"
+#include "detect/DetectionList.h"
 
 #include <new>
 
