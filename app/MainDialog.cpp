@@ -6,11 +6,13 @@
 #include <string>
 
 #include "app/AboutDialog.h"
-#include "ui/CenterWindow.h"
-#include "ui/ModuleState.h"
 #include "app/StatusBanner.h"
+#include "clean/RemoveDetections.h"
+#include "clean/UploadSamples.h"
 #include "detect/ScanWorker.h"
 #include "res/resource.h"
+#include "ui/CenterWindow.h"
+#include "ui/ModuleState.h"
 
 namespace {
 
@@ -19,6 +21,11 @@ const char kForumAddress[] = "http://bbs.tarn.example/";
 const char kWebsiteAddress[] = "http://www.tarn.example/";
 const char kAntivirusAddress[] = "http://download.antivirus.example/download.html?a=6047";
 const char kSuiteDownloadAddress[] = "http://dl.tarn.example/setup.exe";
+
+const char kUploadQuestion[] =
+    "上传可疑文件将会更有利于我们及时的更新和有力的查杀，是否将这些可疑文件上传？";
+const char kUploadTitle[] = "温馨提示?";
+const char kTrojanTag[] = "Vormak";
 
 }  // namespace
 
@@ -33,6 +40,14 @@ void MainDialog::UpdateStatus(const char* message) {
     } catch (const std::bad_alloc&) {
         // Out of memory: the box keeps its previous text.
     }
+}
+
+void MainDialog::ScanFinished(const char* summary, bool found) {
+    EnableWindow(GetDlgItem(Window(), IDC_SCAN), TRUE);
+    if (summary != nullptr)
+        UpdateStatus(summary);
+    EnableWindow(GetDlgItem(Window(), IDC_CLEAN), found ? TRUE : FALSE);
+    InterlockedExchange(&scanRunning_, 0);
 }
 
 INT_PTR MainDialog::DialogMessage(UINT message, WPARAM wParam, LPARAM) {
@@ -94,7 +109,7 @@ INT_PTR MainDialog::OnCommand(WPARAM wParam) {
             OnScan();
             return TRUE;
         case IDC_CLEAN:
-            RemoveDetections();
+            OnClean();
             return TRUE;
         case IDC_ABOUT: {
             AboutDialog about;
@@ -114,11 +129,26 @@ void MainDialog::OnScan() {
     EnableWindow(scan, FALSE);
     detections_.Clear();
     InterlockedExchange(&scanRunning_, 1);
-    if (_beginthread(ScanWorker, 0, this) == static_cast<uintptr_t>(-1)) {
+    DetectionReport* report = this;
+    if (_beginthread(ScanWorker, 0, report) == static_cast<uintptr_t>(-1)) {
         // No thread: nothing runs, so Scan must come back rather than stay disabled for good.
         InterlockedExchange(&scanRunning_, 0);
         EnableWindow(scan, TRUE);
     }
+}
+
+void MainDialog::OnClean() {
+    HWND window = Window();
+    if (!detections_.IsEmpty()) {
+        RemoveDetections(*this);
+        if (MessageBoxA(window, kUploadQuestion, kUploadTitle, MB_YESNO | MB_ICONWARNING) ==
+            IDYES) {
+            ShowWindow(window, SW_HIDE);
+            UploadSamples(kTrojanTag);
+            ShowWindow(window, SW_SHOW);
+        }
+    }
+    EnableWindow(GetDlgItem(window, IDC_CLEAN), FALSE);
 }
 
 void MainDialog::OnWindowGone() {

@@ -1,15 +1,15 @@
 #pragma once
 #include <windows.h>
 
-#include "detect/DetectionList.h"
-#include "ui/WindowObject.h"
+#include "detect/DetectionReport.h"
 #include "ui/LinkLabel.h"
+#include "ui/WindowObject.h"
 
 // The main window: Scan, Clean and About buttons, the status box and four link labels.
 // Owns the DetectionList for the whole run. Scan runs on a worker thread (ScanWorker); Clean
 // and the upload run on the UI thread. The button rules keep the two threads off the list at
 // the same time.
-class MainDialog : public WindowObject {
+class MainDialog : public WindowObject, public DetectionReport {
   public:
     MainDialog() = default;
 
@@ -18,17 +18,16 @@ class MainDialog : public WindowObject {
 
     // Replaces the whole status box text with StatusBanner followed by message. Callable from
     // the UI thread and from the scan thread.
-    void UpdateStatus(const char* message);
+    void UpdateStatus(const char* message) override;
 
-    DetectionList& Detections() { return detections_; }
+    DetectionList& Detections() override { return detections_; }
+
+    // On the scan thread: enables Scan, shows the summary, enables Clean when something was
+    // found. The scan worker's last touch of this object.
+    void ScanFinished(const char* summary, bool found) override;
 
     // True from the moment Scan starts a worker until the worker has finished with this object.
     bool IsScanRunning() const { return scanRunning_ != 0; }
-    // The scan worker's last touch of this object.
-    void OnScanWorkerExit() { InterlockedExchange(&scanRunning_, 0); }
-
-    // Clean: deletes or schedules for deletion every listed file, reports, offers the upload.
-    INT_PTR RemoveDetections();
 
   private:
     INT_PTR DialogMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -36,6 +35,8 @@ class MainDialog : public WindowObject {
     BOOL OnInitDialog();
     INT_PTR OnCommand(WPARAM wParam);
     void OnScan();
+    // Clean: removes the listed files, then offers the upload.
+    void OnClean();
     void SetIcons();
     void AttachLinkLabels();
 

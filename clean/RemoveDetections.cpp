@@ -1,3 +1,5 @@
+#include "clean/RemoveDetections.h"
+
 #include <windows.h>
 
 #include <memory>
@@ -5,22 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "app/MainDialog.h"
 #include "win/UniqueHandle.h"
 #include "win/NtFiles.h"
 #include "clean/PrivateFolder.h"
 #include "detect/NameTest.h"
-#include "clean/UploadSamples.h"
 #include "win/WidePath.h"
 #include "win/WideText.h"
-#include "res/resource.h"
 
 namespace {
 
-const char kUploadQuestion[] =
-    "上传可疑文件将会更有利于我们及时的更新和有力的查杀，是否将这些可疑文件上传？";
-const char kUploadTitle[] = "温馨提示?";
-const char kTrojanTag[] = "Vormak";
 const char kRemoved[] = " 成功\r\n";
 const char kScheduled[] = " 【需要重启】\r\n";
 const char kFailed[] = " 失败\r\n";
@@ -232,55 +227,46 @@ const char* RemoveFileOrFail(const char* path, CleanContext& context) {
 
 }  // namespace
 
-INT_PTR MainDialog::RemoveDetections() {
-    HWND window = Window();
-    DetectionList& detections = Detections();
-    if (!detections.IsEmpty()) {
-        std::string report;
-        bool reportComplete = true;
+void RemoveDetections(DetectionReport& report) {
+    DetectionList& detections = report.Detections();
+    if (detections.IsEmpty())
+        return;
+    std::string text;
+    bool reportComplete = true;
+    try {
+        text = "\r\n清除木马:\r\n";
+    } catch (const std::bad_alloc&) {
+        reportComplete = false;
+    }
+    std::unique_ptr<CleanContext> context;
+    try {
+        context.reset(new CleanContext);
+    } catch (const std::bad_alloc&) {
+        // Without it no file can be dealt with safely: each is reported as failed.
+    }
+    for (size_t i = 0; i < detections.Count(); ++i) {
+        const char* path = detections.At(i);
+        const char* outcome = context ? RemoveFileOrFail(path, *context) : kFailed;
+        // Every file is still removed when memory for the report runs out.
+        if (!reportComplete)
+            continue;
         try {
-            report = "\r\n清除木马:\r\n";
+            text += path;
+            text += outcome;
         } catch (const std::bad_alloc&) {
             reportComplete = false;
         }
-        std::unique_ptr<CleanContext> context;
+    }
+    if (context)
+        context->restart.ScheduleFolders();
+    context.reset();
+    if (reportComplete) {
         try {
-            context.reset(new CleanContext);
+            text += "清除完成!\r\n";
+            report.UpdateStatus(text.c_str());
         } catch (const std::bad_alloc&) {
-            // Without it no file can be dealt with safely: each is reported as failed.
-        }
-        for (size_t i = 0; i < detections.Count(); ++i) {
-            const char* path = detections.At(i);
-            const char* outcome = context ? RemoveFileOrFail(path, *context) : kFailed;
-            // Every file is still removed when memory for the report runs out.
-            if (!reportComplete)
-                continue;
-            try {
-                report += path;
-                report += outcome;
-            } catch (const std::bad_alloc&) {
-                reportComplete = false;
-            }
-        }
-        if (context)
-            context->restart.ScheduleFolders();
-        context.reset();
-        if (reportComplete) {
-            try {
-                report += "清除完成!\r\n";
-                UpdateStatus(report.c_str());
-            } catch (const std::bad_alloc&) {
-                // The box keeps its text; the files are dealt with all the same.
-            }
-        }
-        detections.Clear();
-        if (MessageBoxA(window, kUploadQuestion, kUploadTitle, MB_YESNO | MB_ICONWARNING) ==
-            IDYES) {
-            ShowWindow(window, SW_HIDE);
-            UploadSamples(kTrojanTag);
-            ShowWindow(window, SW_SHOW);
+            // The status keeps its text; the files are dealt with all the same.
         }
     }
-    EnableWindow(GetDlgItem(window, IDC_CLEAN), FALSE);
-    return 0;
+    detections.Clear();
 }

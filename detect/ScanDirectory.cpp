@@ -8,7 +8,7 @@
 #include <new>
 #include <vector>
 
-#include "app/MainDialog.h"
+#include "detect/DetectionReport.h"
 #include "detect/NameTest.h"
 #include "detect/UpackImage.h"
 #include "win/UniqueHandle.h"
@@ -55,22 +55,22 @@ class VisitedDirectories {
     std::vector<Identity> seen_;
 };
 
-void ShowFileProgress(MainDialog* dialog, const char* path) {
+void ShowFileProgress(DetectionReport& report, const char* path) {
     char message[sizeof(kFileProgressPrefix) + MAX_PATH];
     std::snprintf(message, sizeof(message), "%s%s", kFileProgressPrefix, path);
-    dialog->UpdateStatus(message);
+    report.UpdateStatus(message);
 }
 
 // path holds directory + "\" + name of a file entry.
-void ScanFile(MainDialog* dialog, char* path, const char* name) {
+void ScanFile(DetectionReport& report, char* path, const char* name) {
     // Every other file or so, chosen by the clock, so progress costs little.
     if (GetTickCount() & 1)
-        ShowFileProgress(dialog, path);
+        ShowFileProgress(report, path);
     if (!PassesNameTest(name))
         return;
     if (!IsUpackImage(path))
         return;
-    dialog->Detections().Add(path);
+    report.Detections().Add(path);
 
     unsigned char* dot = _mbsrchr(reinterpret_cast<unsigned char*>(path), '.');
     if (dot == nullptr)
@@ -80,10 +80,10 @@ void ScanFile(MainDialog* dialog, char* path, const char* name) {
         return;
     std::memcpy(path + dotPosition, kCompanionExtension, sizeof(kCompanionExtension));
     if (FileExists(path))
-        dialog->Detections().Add(path);
+        report.Detections().Add(path);
 }
 
-void ScanLevel(MainDialog* dialog, const char* directory, VisitedDirectories& visited) {
+void ScanLevel(DetectionReport& report, const char* directory, VisitedDirectories& visited) {
     if (!visited.Enter(directory))
         return;
     // One working path per level: directory, a backslash, then each entry's name in turn.
@@ -106,10 +106,10 @@ void ScanLevel(MainDialog* dialog, const char* directory, VisitedDirectories& vi
         std::memcpy(path + nameStart, entry.cFileName, nameLength + 1);
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (entry.cFileName[0] != '.')
-                ScanLevel(dialog, path, visited);
+                ScanLevel(report, path, visited);
             continue;
         }
-        ScanFile(dialog, path, entry.cFileName);
+        ScanFile(report, path, entry.cFileName);
     } while (FindNextFileA(search.Get(), &entry));
 }
 
@@ -120,7 +120,7 @@ bool FileExists(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void ScanDirectory(MainDialog* dialog, const char* directory) {
+void ScanDirectory(DetectionReport& report, const char* directory) {
     VisitedDirectories visited;
-    ScanLevel(dialog, directory, visited);
+    ScanLevel(report, directory, visited);
 }

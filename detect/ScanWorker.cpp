@@ -8,16 +8,15 @@
 #include <new>
 #include <string>
 
-#include "app/MainDialog.h"
-#include "win/TrustChecker.h"
-#include "win/MappedModule.h"
+#include "detect/DetectionReport.h"
 #include "detect/ModuleCode.h"
 #include "detect/PeImage.h"
 #include "detect/ScanDirectory.h"
 #include "detect/ShellProcess.h"
 #include "detect/UpackImage.h"
+#include "win/MappedModule.h"
+#include "win/TrustChecker.h"
 #include "win/UniqueHandle.h"
-#include "res/resource.h"
 
 namespace {
 
@@ -26,17 +25,17 @@ const char kModuleProgressPrefix[] = "正在扫描内存文件 ";
 // Modules this large are shown but not inspected.
 const DWORD kLargestInspectedModule = 0x40000;
 
-void ScanDriver(MainDialog* dialog, const char* systemDirectory) {
+void ScanDriver(DetectionReport& report, const char* systemDirectory) {
     char driverPath[MAX_PATH];
     const int length =
         std::snprintf(driverPath, sizeof(driverPath), kDriverPathFormat, systemDirectory);
     if (length < 0 || length >= MAX_PATH)
         return;
     if (FileExists(driverPath))
-        dialog->Detections().Add(driverPath);
+        report.Detections().Add(driverPath);
 }
 
-void ScanShellModules(MainDialog* dialog) {
+void ScanShellModules(DetectionReport& report) {
     DWORD processId = 0;
     if (!FindShellProcess(&processId))
         return;
@@ -68,7 +67,7 @@ void ScanShellModules(MainDialog* dialog) {
         // The progress names the module as the snapshot does; only the mapped file is listed.
         char message[sizeof(kModuleProgressPrefix) + MAX_PATH];
         std::snprintf(message, sizeof(message), "%s%s", kModuleProgressPrefix, module.szExePath);
-        dialog->UpdateStatus(message);
+        report.UpdateStatus(message);
         // The snapshot's base size is the process's own claim and can be rewritten to hide a
         // module; the size of the image the system mapped there cannot. A base where no image
         // starts is no module at all.
@@ -87,50 +86,46 @@ void ScanShellModules(MainDialog* dialog) {
         if (GetMappedModulePath(process.Get(), module.modBaseAddr, drives, mappedPath,
                                 sizeof(mappedPath)) &&
             IsTrojanLibraryFile(mappedPath) && !trust.IsTrusted(mappedPath)) {
-            dialog->Detections().Add(mappedPath);
+            report.Detections().Add(mappedPath);
         }
     }
 }
 
 }  // namespace
 
-void FinishScan(MainDialog* dialog) {
-    HWND scan = GetDlgItem(dialog->Window(), IDC_SCAN);
-    HWND clean = GetDlgItem(dialog->Window(), IDC_CLEAN);
-    EnableWindow(scan, TRUE);
-
-    const DetectionList& detections = dialog->Detections();
+void FinishScan(DetectionReport& report) {
+    const DetectionList& detections = report.Detections();
     if (detections.IsEmpty()) {
-        dialog->UpdateStatus("没有在你的机器上此木马!");
-        EnableWindow(clean, FALSE);
+        report.ScanFinished("没有在你的机器上此木马!", false);
         return;
     }
+    std::string summary;
+    bool composed = true;
     try {
-        std::string summary = "\r\n发现木马:\r\n";
+        summary = "\r\n发现木马:\r\n";
         for (size_t i = 0; i < detections.Count(); ++i) {
             summary += detections.At(i);
             summary += "\r\n";
         }
         summary += "请确认后点击清除!";
-        dialog->UpdateStatus(summary.c_str());
     } catch (const std::bad_alloc&) {
         // The list stays as found; Clean still offers to remove it.
+        composed = false;
     }
-    EnableWindow(clean, TRUE);
+    report.ScanFinished(composed ? summary.c_str() : nullptr, true);
 }
 
-void __cdecl ScanWorker(void* mainDialog) {
-    MainDialog* dialog = static_cast<MainDialog*>(mainDialog);
+void __cdecl ScanWorker(void* detectionReport) {
+    DetectionReport& report = *static_cast<DetectionReport*>(detectionReport);
     char systemDirectory[MAX_PATH];
     const UINT length = GetSystemDirectoryA(systemDirectory, sizeof(systemDirectory));
     // Without the system directory (0, or a path too long for the buffer) there is no driver
     // path and no tree to walk: those stages are left out, the module stage still runs.
     if (length != 0 && length < sizeof(systemDirectory)) {
-        ScanDriver(dialog, systemDirectory);
-        ScanDirectory(dialog, systemDirectory);
+        ScanDriver(report, systemDirectory);
+        ScanDirectory(report, systemDirectory);
     }
-    ScanShellModules(dialog);
-    FinishScan(dialog);
-    // The last touch of the dialog: after this the UI thread may tear it down.
-    dialog->OnScanWorkerExit();
+    ScanShellModules(report);
+    // The last touch of the report: after this its owner may tear it down.
+    FinishScan(report);
 }

@@ -1,10 +1,9 @@
 #pragma once
 
-class MainDialog;
+class DetectionReport;
 
-// One complete scan, run on a thread of its own with the MainDialog as its argument.
-void __cdecl ScanWorker(void* mainDialog);
+// One complete scan, run on a thread of its own with a DetectionReport* as its argument.
+void __cdecl ScanWorker(void* detectionReport);
 
-// End of a scan: enables Scan, shows the summary or the all-clear, enables Clean when
-// something was found.
-void FinishScan(MainDialog* dialog);
+// End of a scan: reports the summary, or the all-clear when nothing was found.
+void FinishScan(DetectionReport& report);
