@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "win/UniqueHandle.h"
-#include "win/NtFiles.h"
 #include "clean/PrivateFolder.h"
 #include "detect/NameTest.h"
+#include "win/NtFiles.h"
+#include "win/UniqueHandle.h"
 #include "win/WidePath.h"
 #include "win/WideText.h"
 

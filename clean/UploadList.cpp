@@ -5,9 +5,9 @@
 #include <new>
 #include <vector>
 
+#include "win/MappedModule.h"
 #include "win/UniqueHandle.h"
 #include "win/WideText.h"
-#include "win/MappedModule.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "clean/Md5.h"
-#include "win/TrustChecker.h"
 #include "clean/UploadFormat.h"
+#include "win/TrustChecker.h"
 
 // Every module loaded in any process, named by the file mapped at its base (a module whose
 // file has no drive path is left out), that is uploadable (IsUploadablePath), neither too large

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "win/FinalPath.h"
 #include "clean/PrivateFolder.h"
 #include "clean/UploadFormat.h"
 #include "clean/UploadList.h"
-#include "win/WideText.h"
 #include "res/resource.h"
+#include "win/FinalPath.h"
+#include "win/WideText.h"
 
 namespace {
 

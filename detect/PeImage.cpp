@@ -4,8 +4,8 @@
 #include <memory>
 #include <new>
 
-#include "win/PathCompare.h"
 #include "detect/CodePatterns.h"
+#include "win/PathCompare.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <new>
 
-#include "ui/ModuleState.h"
 #include "ui/DesktopShell.h"
 #include "ui/HandCursor.h"
 #include "ui/LinkColor.h"
 #include "ui/LinkGeometry.h"
+#include "ui/ModuleState.h"
 
 namespace {
 

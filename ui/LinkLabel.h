@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "win/UniqueHandle.h"
 #include "ui/WindowObject.h"
+#include "win/UniqueHandle.h"
 
 // A static text control of a dialog turned into a clickable link. The object subclasses the
 // existing control: it draws the text underlined in the link colour (the visited colour once

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "win/MappedModule.h"
 #include "win/UniqueHandle.h"
 #include "win/WideText.h"
-#include "win/MappedModule.h"
 
 namespace {
 

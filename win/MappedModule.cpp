@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "win/SystemLibrary.h"
 #include "win/AnsiName.h"
+#include "win/SystemLibrary.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // ExtractReporter with the real embedded reporter files (this test program carries them too).
+#include "clean/PrivateFolder.h"
 #include "clean/UploadSamples.h"
 #include "win/FinalPath.h"
-#include "clean/PrivateFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "support/TestFiles.h"
 #include "detect/LoaderEntry.h"
+#include "support/TestFiles.h"
 #include "support/wintrust_stub/StubWintrust.h"
 
 namespace {

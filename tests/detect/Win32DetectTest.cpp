@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "win/AnsiName.h"
 #include "detect/CodePatterns.h"
-#include "win/MappedModule.h"
 #include "detect/ModuleCode.h"
 #include "detect/PeBuilder.h"
 #include "detect/ShellProcess.h"
 #include "detect/UpackImage.h"
+#include "win/AnsiName.h"
+#include "win/MappedModule.h"
 
 namespace {
 

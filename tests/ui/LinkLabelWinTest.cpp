@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "ui/ModuleState.h"
 #include "ui/LinkLabel.h"
+#include "ui/ModuleState.h"
 
 namespace {
 
