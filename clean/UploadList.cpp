@@ -99,7 +99,8 @@ int CopyAndHash(HANDLE source, HANDLE copy, std::uint8_t digest[Md5::kDigestSize
         return 0;
     }
     // Every block read is written before the next is read: the digest covers exactly the copy.
-    auto copyBlock = [source, copy](std::uint8_t* buffer, std::size_t size, std::size_t* delivered) {
+    auto copyBlock = [source, copy](std::uint8_t* buffer, std::size_t size,
+                                    std::size_t* delivered) {
         DWORD read = 0;
         if (!ReadFile(source, buffer, static_cast<DWORD>(size), &read, nullptr))
             return false;

@@ -14,7 +14,7 @@ struct UploadItem {
     std::string file;
     std::string md5;  // lowercase
     std::string ext;
-    std::string name;  // "name" as listed (escaped); empty when the list has none
+    std::string name;      // "name" as listed (escaped); empty when the list has none
     std::string nameUtf8;  // its decoded UTF-8 form
 };
 

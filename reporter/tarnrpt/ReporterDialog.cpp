@@ -355,10 +355,9 @@ DWORD WINAPI ReporterDialog::WorkerProc(void* parameter) {
             User32().PostMessageA(arguments->window, WM_FILE_STARTED, row, 0);
             const reporter::UploadItem& item = *arguments->items[i];
             ProgressContext progress = {arguments->window, row, 0};
-            result =
-                arguments->api.sendFile(arguments->session, item.file.c_str(), item.md5.c_str(),
-                                        item.ext.c_str(), item.name.c_str(), ProgressProc,
-                                        &progress, &httpStatus);
+            result = arguments->api.sendFile(arguments->session, item.file.c_str(),
+                                             item.md5.c_str(), item.ext.c_str(), item.name.c_str(),
+                                             ProgressProc, &progress, &httpStatus);
             if (result == TARNUP_UNREACHABLE || result == TARNUP_INSECURE)
                 lastingFailure = result;
         }

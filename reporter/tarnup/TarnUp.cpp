@@ -322,8 +322,8 @@ __declspec(dllexport) const char* TarnUpEndpoint(TarnUpSession* session) {
 
 __declspec(dllexport) int TarnUpSendFile(TarnUpSession* session, const char* path, const char* md5,
                                          const char* ext, const char* fileName,
-                                         TarnUpProgressProc progress,
-                                         void* context, uint32_t* httpStatus) {
+                                         TarnUpProgressProc progress, void* context,
+                                         uint32_t* httpStatus) {
     if (httpStatus != nullptr)
         *httpStatus = 0;
     if (session == nullptr || path == nullptr || md5 == nullptr || !reporter::IsMd5Hex(md5)) {

@@ -1,4 +1,5 @@
-// CopyAndHash, the INI writer with its copies and the candidate collection, against real files and modules.
+// CopyAndHash, the INI writer with its copies and the candidate collection, against real files and
+// modules.
 #include "clean/UploadList.h"
 
 #include <gtest/gtest.h>
@@ -20,10 +21,11 @@ std::string HashText(const std::string& path) {
     const std::string copyPath = path + ".copy";
     std::uint8_t digest[Md5::kDigestSize];
     {
-        FileHandle source(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr));
-        FileHandle copy(CreateFileA(copyPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                    nullptr));
+        FileHandle source(CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+        FileHandle copy(
+            CreateFileA(copyPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         if (!source.IsValid() || !copy.IsValid() ||
             !CopyAndHash(source.Get(), copy.Get(), digest)) {
             DeleteFileA(copyPath.c_str());
@@ -31,8 +33,8 @@ std::string HashText(const std::string& path) {
         }
     }
     std::string original, copied;
-    const bool same = ReadWholeFile(path, &original) && ReadWholeFile(copyPath, &copied) &&
-                      original == copied;
+    const bool same =
+        ReadWholeFile(path, &original) && ReadWholeFile(copyPath, &copied) && original == copied;
     DeleteFileA(copyPath.c_str());
     if (!same)
         return "copy differs";
@@ -173,8 +175,7 @@ TEST_F(UploadListItemsTest, TenCandidatesGiveTenSectionsNumberedZeroToNine) {
     EXPECT_EQ(SectionNames(list), expected);
     for (int i = 0; i < 10; ++i) {
         const std::string section = "ITEM" + std::to_string(i);
-        EXPECT_EQ(ReadKey(list, section, "file"),
-                  folder.File("copies\\" + std::to_string(i + 1)));
+        EXPECT_EQ(ReadKey(list, section, "file"), folder.File("copies\\" + std::to_string(i + 1)));
         EXPECT_EQ(CopyBytes(section), std::string(size_t(i) * 1000 + 1, 'a'));
         EXPECT_EQ(ReadKey(list, section, "md5"), digests[i]);
         EXPECT_EQ(ReadKey(list, section, "ext"),
@@ -218,8 +219,8 @@ TEST_F(UploadListItemsTest, FolderReplacedByALinkIsNeverFollowed) {
     AddFile("plain.dll", 7);
     ASSERT_TRUE(MoveFileA(folder.File("sub").c_str(), folder.File("sub-moved").c_str()));
     const std::string unixLink = UnixPath(folder.Path()) + "/sub";
-    ASSERT_TRUE(RunUnixCommand("Z:\\bin\\ln -sfn " + UnixPath(folder.File("elsewhere")) + " " +
-                               unixLink));
+    ASSERT_TRUE(
+        RunUnixCommand("Z:\\bin\\ln -sfn " + UnixPath(folder.File("elsewhere")) + " " + unixLink));
     ASSERT_TRUE(WaitForAttributes(folder.File("sub\\probe.dll"), true));
 
     const int written = Write(candidates);

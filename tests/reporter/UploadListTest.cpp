@@ -124,16 +124,18 @@ TEST(UploadListTest, SectionsBeyondTheLimitAreCountedAndLeftOut) {
 // "name" comes back exactly as the main program wrote it, and a value that is no file name is
 // not shown or sent under a made-up one: the item is left out.
 TEST(UploadListTest, NameIsDecodedFromEscapedUtf8OrTheItemIsLeftOut) {
-    const std::string text =
-        Section(0, "C:\\t\\1", kMd5A) + "name=%E4%B8%ADa%c3%a9.dll\r\n" +
-        Section(1, "C:\\t\\2", kMd5A) + Section(2, "C:\\t\\3", kMd5A) + "name=a%2Fb\r\n" +
-        Section(3, "C:\\t\\4", kMd5A) + "name=%C0%AF\r\n" + Section(4, "C:\\t\\5", kMd5A) +
-        "name=%ED%A0%80\r\n" + Section(5, "C:\\t\\6", kMd5A) + "name=a%4\r\n";
+    const std::string text = Section(0, "C:\\t\\1", kMd5A) + "name=%E4%B8%ADa%c3%a9.dll\r\n" +
+                             Section(1, "C:\\t\\2", kMd5A) + Section(2, "C:\\t\\3", kMd5A) +
+                             "name=a%2Fb\r\n" + Section(3, "C:\\t\\4", kMd5A) + "name=%C0%AF\r\n" +
+                             Section(4, "C:\\t\\5", kMd5A) + "name=%ED%A0%80\r\n" +
+                             Section(5, "C:\\t\\6", kMd5A) + "name=a%4\r\n";
     UploadListStats stats;
     const auto items = Parse(text, &stats);
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0].name, "%E4%B8%ADa%c3%a9.dll");
-    EXPECT_EQ(items[0].nameUtf8, "\xE4\xB8\xAD" "a\xC3\xA9.dll");
+    EXPECT_EQ(items[0].nameUtf8,
+              "\xE4\xB8\xAD"
+              "a\xC3\xA9.dll");
     EXPECT_EQ(items[1].name, "");
     EXPECT_EQ(stats.rejected, 4u);
 }

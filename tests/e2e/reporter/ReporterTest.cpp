@@ -130,8 +130,8 @@ class ReporterTest : public testing::Test {
             const unsigned char byte = static_cast<unsigned char>(*p);
             char hex[4];
             std::snprintf(hex, sizeof(hex), "%%%02X", byte);
-            escaped += (byte < '!' || byte > '~' || byte == '%' || byte == '"') ? hex
-                                                                                : std::string(1, *p);
+            escaped +=
+                (byte < '!' || byte > '~' || byte == '%' || byte == '"') ? hex : std::string(1, *p);
         }
         return escaped;
     }
