@@ -57,7 +57,7 @@ class FakeShell {
         if (process_.hProcess == nullptr)
             return;
         TerminateProcess(process_.hProcess, 0);
-        WaitForSingleObject(process_.hProcess, 10000);
+        WaitForSingleObject(process_.hProcess, e2e::ScaledTimeout(10000));
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
         process_ = PROCESS_INFORMATION{};

@@ -452,7 +452,7 @@ TEST_F(LinkLabelTest, EveryLabelIsSubclassed) {
     for (const Link& link : kLinks) {
         DWORD_PTR code = 0;
         ASSERT_TRUE(SendMessageTimeoutA(app.Control(link.id), WM_GETDLGCODE, 0, 0, SMTO_ABORTIFHUNG,
-                                        5000, &code));
+                                        e2e::ScaledTimeout(5000), &code));
         EXPECT_EQ(code, static_cast<DWORD_PTR>(DLGC_WANTCHARS)) << link.id;
         // WM_ERASEBKGND cannot be sent from here; the first paint sent it inside the program.
         const std::vector<probe::Record> erases = FindRecords(WM_ERASEBKGND, link.id);
