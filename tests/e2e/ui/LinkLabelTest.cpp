@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -298,6 +299,8 @@ class LinkLabelTest : public testing::Test {
         app.Kill();
         if (hook_ != nullptr)
             UnhookWindowsHookEx(hook_);
+        if (inputHook_ != nullptr)
+            UnhookWindowsHookEx(inputHook_);
         if (hookModule_ != nullptr)
             FreeLibrary(hookModule_);
         if (log_ != nullptr)
@@ -316,14 +319,26 @@ class LinkLabelTest : public testing::Test {
         HOOKPROC proc = reinterpret_cast<HOOKPROC>(
             reinterpret_cast<void*>(GetProcAddress(hookModule_, probe::kHookProcName)));
         ASSERT_NE(proc, nullptr);
+        HOOKPROC inputProc = reinterpret_cast<HOOKPROC>(
+            reinterpret_cast<void*>(GetProcAddress(hookModule_, probe::kGetMessageProcName)));
+        ASSERT_NE(inputProc, nullptr);
         ASSERT_TRUE(app.Start(20000, [&](DWORD threadId) {
             hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, proc, hookModule_, threadId);
+            inputHook_ = SetWindowsHookExA(WH_GETMESSAGE, inputProc, hookModule_, threadId);
         })) << "main window did not appear";
         ASSERT_NE(hook_, nullptr) << "hook error " << GetLastError();
+        ASSERT_NE(inputHook_, nullptr) << "hook error " << GetLastError();
         // Let the first paint of the labels finish.
-        ASSERT_TRUE(
-            e2e::WaitUntil([&] { return !FindRecords(WM_ERASEBKGND, kForum).empty(); }, 5000));
-        Sleep(200);
+        ASSERT_TRUE(e2e::WaitUntil(
+            [&] {
+                for (const Link& link : kLinks) {
+                    if (FindRecords(WM_ERASEBKGND, link.id).empty())
+                        return false;
+                }
+                return true;
+            },
+            5000));
+        ASSERT_TRUE(app.DrainPosted());
     }
 
     std::vector<probe::Record> FindRecords(UINT message, int controlId) const {
@@ -367,12 +382,28 @@ class LinkLabelTest : public testing::Test {
         return values;
     }
     std::vector<std::string> OpenedAddresses() const { return OpenedColumn(0); }
-    // Waits until `count` addresses have been opened, then a little longer to see that no
-    // further one follows.
+    // Waits until `count` addresses have been opened, then until the program has handled what
+    // came before and every recorder it started has written its line, so that a further one
+    // would show.
     std::vector<std::string> WaitForOpened(size_t count) const {
         e2e::WaitUntil([&] { return OpenedAddresses().size() >= count; }, 10000, 50);
-        Sleep(400);
+        EXPECT_TRUE(app.DrainPosted());
+        EXPECT_TRUE(e2e::WaitUntil([] { return !IsRecorderRunning(); }, 10000, 50));
         return OpenedAddresses();
+    }
+    static bool IsRecorderRunning() {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE)
+            return true;
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof(entry);
+        bool running = false;
+        for (BOOL more = Process32First(snapshot, &entry); more && !running;
+             more = Process32Next(snapshot, &entry)) {
+            running = lstrcmpiA(entry.szExeFile, "url_recorder.exe") == 0;
+        }
+        CloseHandle(snapshot);
+        return running;
     }
 
     RECT LabelRect(int id) const {
@@ -381,8 +412,11 @@ class LinkLabelTest : public testing::Test {
         return rect;
     }
     Capture CaptureLabel(int id) const {
-        // Let a pending repaint land first.
-        Sleep(300);
+        // Let a pending repaint land first: once the program has handled what came before,
+        // paint what it invalidated now. Nothing is invalidated here, so a label that forgets
+        // to repaint still shows its old state.
+        EXPECT_TRUE(app.DrainPosted());
+        RedrawWindow(app.MainWindow(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         return CaptureScreen(LabelRect(id));
     }
     // A point on the text, in screen coordinates, from where the text was drawn in `color`.
@@ -410,27 +444,53 @@ class LinkLabelTest : public testing::Test {
         ClickAt(StatusBoxPoint());
     }
 
-    static void MoveTo(POINT point) {
+    // Each input returns once the program has taken it from its queue and handled it.
+    void MoveTo(POINT point) {
         SetCursorPos(point.x, point.y);
-        Sleep(150);
+        // A move to where the cursor already is sends nothing; the last one taken was there.
+        EXPECT_TRUE(e2e::WaitUntil(
+            [&] { return log_->lastInput.x == point.x && log_->lastInput.y == point.y; }, 5000))
+            << "the move to " << point.x << "," << point.y << " did not arrive";
+        EXPECT_TRUE(app.DrainPosted());
     }
-    static void Mouse(DWORD flags) {
+    void Mouse(DWORD flags) {
+        const LONG before = log_->inputs;
         INPUT input = {};
         input.type = INPUT_MOUSE;
         input.mi.dwFlags = flags;
         SendInput(1, &input, sizeof(input));
-        Sleep(100);
+        const bool down = flags == MOUSEEVENTF_LEFTDOWN;
+        EXPECT_TRUE(e2e::WaitUntil(
+            [&] {
+                if (log_->inputs == before)
+                    return false;
+                const UINT message = log_->lastInput.message;
+                return down ? message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK ||
+                                  message == WM_NCLBUTTONDOWN || message == WM_NCLBUTTONDBLCLK
+                            : message == WM_LBUTTONUP || message == WM_NCLBUTTONUP;
+            },
+            5000))
+            << "the button did not arrive";
+        EXPECT_TRUE(app.DrainPosted());
     }
-    static void Key(WORD key) {
+    void Key(WORD key) {
+        const LONG before = log_->inputs;
         INPUT inputs[2] = {};
         inputs[0].type = INPUT_KEYBOARD;
         inputs[0].ki.wVk = key;
         inputs[1] = inputs[0];
         inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
         SendInput(2, inputs, sizeof(INPUT));
-        Sleep(100);
+        EXPECT_TRUE(e2e::WaitUntil(
+            [&] {
+                return log_->inputs != before && log_->lastInput.message == WM_KEYUP &&
+                       log_->lastInput.wParam == key;
+            },
+            5000))
+            << "the key did not arrive";
+        EXPECT_TRUE(app.DrainPosted());
     }
-    static void ClickAt(POINT point) {
+    void ClickAt(POINT point) {
         MoveTo(point);
         Mouse(MOUSEEVENTF_LEFTDOWN);
         Mouse(MOUSEEVENTF_LEFTUP);
@@ -445,6 +505,7 @@ class LinkLabelTest : public testing::Test {
     probe::Log* log_ = nullptr;
     HMODULE hookModule_ = nullptr;
     HHOOK hook_ = nullptr;
+    HHOOK inputHook_ = nullptr;
 };
 
 TEST_F(LinkLabelTest, EveryLabelIsSubclassed) {

@@ -9,6 +9,7 @@ namespace probe {
 
 const char kMappingName[] = "VormakLinkProbeLog";
 const char kHookProcName[] = "LinkProbeCallWndProcRet";
+const char kGetMessageProcName[] = "LinkProbeGetMessage";
 const LONG kCapacity = 4096;
 
 // Flags of a record: the thread's cursor right after the message was handled.
@@ -25,9 +26,20 @@ struct Record {
     char text[120];  // the tool's text for TTM_ADDTOOLA
 };
 
+// The last mouse or keyboard message the program's thread took from its queue (WH_GETMESSAGE),
+// so that the test knows when its input has arrived. `inputs` counts them; it is written last.
+struct Input {
+    uint32_t message;
+    uint32_t wParam;
+    int32_t x;  // the message's cursor position, in screen coordinates
+    int32_t y;
+};
+
 struct Log {
     volatile LONG count;  // records claimed; those below kCapacity are filled
     Record records[kCapacity];
+    Input lastInput;
+    volatile LONG inputs;
 };
 
 }  // namespace probe

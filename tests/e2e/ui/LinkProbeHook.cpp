@@ -130,3 +130,22 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK LinkProbeGetMessage(int code, WPARAM wParam,
+                                                                       LPARAM lParam) {
+    if (code == HC_ACTION && wParam == PM_REMOVE) {
+        const MSG& taken = *reinterpret_cast<const MSG*>(lParam);
+        const bool mouse = (taken.message >= WM_MOUSEFIRST && taken.message <= WM_MOUSELAST) ||
+                           (taken.message >= WM_NCMOUSEMOVE && taken.message <= WM_NCMBUTTONDBLCLK);
+        const bool key = taken.message >= WM_KEYFIRST && taken.message <= WM_KEYLAST;
+        probe::Log* log = Log();
+        if ((mouse || key) && log != nullptr) {
+            log->lastInput.message = taken.message;
+            log->lastInput.wParam = static_cast<uint32_t>(taken.wParam);
+            log->lastInput.x = taken.pt.x;
+            log->lastInput.y = taken.pt.y;
+            InterlockedIncrement(&log->inputs);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
