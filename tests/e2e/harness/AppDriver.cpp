@@ -201,8 +201,9 @@ bool App::DrainPosted(DWORD timeoutMs) const {
     // A selection in the status box is the marker: nothing else sets one. Posted messages of a
     // thread are handled in order, so once the posted selection shows, so have those before it;
     // a modal loop (a message box the handler opened) handles it too, with the box still up.
+    // GetWindowTextLength of another process's edit control reads no text: ask the control.
     HWND status = Control(1003);
-    if (GetWindowTextLengthA(status) < 2)
+    if (WindowText(status).size() < 2)
         return false;
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutA(status, EM_SETSEL, 0, 0, SMTO_NORMAL, ScaledTimeout(timeoutMs),

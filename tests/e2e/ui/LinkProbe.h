@@ -26,20 +26,23 @@ struct Record {
     char text[120];  // the tool's text for TTM_ADDTOOLA
 };
 
-// The last mouse or keyboard message the program's thread took from its queue (WH_GETMESSAGE),
-// so that the test knows when its input has arrived. `inputs` counts them; it is written last.
+// The mouse and keyboard messages the program's thread took from its queue (WH_GETMESSAGE), so
+// that the test knows when its input has arrived. Counters are written after the fields they
+// cover.
 struct Input {
-    uint32_t message;
-    uint32_t wParam;
-    int32_t x;  // the message's cursor position, in screen coordinates
+    int32_t x;  // cursor position of the last mouse message, in screen coordinates
     int32_t y;
+    uint32_t lastKeyUp;  // virtual key of the last WM_KEYUP
+    volatile LONG mouseMessages;
+    volatile LONG buttonDowns;  // left button, client or non-client area, double clicks included
+    volatile LONG buttonUps;
+    volatile LONG keyUps;
 };
 
 struct Log {
     volatile LONG count;  // records claimed; those below kCapacity are filled
     Record records[kCapacity];
-    Input lastInput;
-    volatile LONG inputs;
+    Input input;
 };
 
 }  // namespace probe
