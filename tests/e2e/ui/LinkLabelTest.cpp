@@ -417,7 +417,19 @@ class LinkLabelTest : public testing::Test {
         // to repaint still shows its old state.
         EXPECT_TRUE(app.DrainPosted());
         RedrawWindow(app.MainWindow(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        return CaptureScreen(LabelRect(id));
+        // Wine copies a window's painting to the screen after the paint, once the program's
+        // thread is idle: capture until two captures a poll apart agree.
+        Capture last = CaptureScreen(LabelRect(id));
+        Capture next;
+        EXPECT_TRUE(e2e::WaitUntil(
+            [&] {
+                next = CaptureScreen(LabelRect(id));
+                const bool settled = next.pixels == last.pixels;
+                last = next;
+                return settled;
+            },
+            5000, 100));
+        return next;
     }
     // A point on the text, in screen coordinates, from where the text was drawn in `color`.
     POINT TextPoint(int id, COLORREF color, int dx = 0) const {
