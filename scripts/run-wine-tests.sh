@@ -25,12 +25,14 @@ if [ "$windows" = winxp ] && [ "${reported#5.1.}" = "$reported" ]; then
   echo "Wine reports Windows $reported, not XP (5.1)"
   exit 1
 fi
+# Which skips the tests may take depends on it (scripts/gtest-verdict.sh).
+export VORMAK_WINDOWS_VERSION=$windows
 cd "$build"
 if [ -n "$windows" ] && [ -d artifacts ]; then
   mv artifacts "artifacts.default.$$"
 fi
 status=0
-ctest --output-on-failure -j "$(nproc)" "$@" || status=$?
+ctest --output-on-failure --no-tests=error -j "$(nproc)" "$@" || status=$?
 # Screenshots are saved as BMP by the Windows side; keep PNGs.
 find "$build/artifacts" -name '*.bmp' 2>/dev/null | while read -r bmp; do
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"

@@ -68,7 +68,7 @@ TEST_F(MainWindowTest, AboutBoxClosesWithOkAndWithEscape) {
     // Ids outside 1..7 leave the box open.
     PostMessageA(about, WM_COMMAND, MAKEWPARAM(8, 0), 0);
     PostMessageA(about, WM_COMMAND, MAKEWPARAM(0, 0), 0);
-    Sleep(300);
+    ASSERT_TRUE(app.DrainPosted());
     EXPECT_TRUE(IsWindow(about));
     PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDNO, 0), 0);
     EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(about); }, 5000));
@@ -76,7 +76,7 @@ TEST_F(MainWindowTest, AboutBoxClosesWithOkAndWithEscape) {
 
 TEST_F(MainWindowTest, CommandWithNotificationCodeIsIgnored) {
     app.PostCommand(kScan, 1);
-    Sleep(500);
+    ASSERT_TRUE(app.DrainPosted());
     EXPECT_EQ(app.StatusText(), StatusBanner());
     EXPECT_TRUE(app.IsEnabled(kScan));
 }

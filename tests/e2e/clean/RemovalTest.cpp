@@ -217,7 +217,7 @@ TEST_F(RemovalTest, CleanReportsEachFileAndNoWritesNothing) {
 
     // A second press finds the list empty: nothing changes, nothing is asked.
     app.PostCommand(kClean, 0);
-    EXPECT_TRUE(app.NoDialogFor(kQuestionTitle, 1000));
+    EXPECT_TRUE(app.NoDialogOnceDrained(kQuestionTitle));
     EXPECT_EQ(app.StatusText(), report);
     DWORD code = 1;
     EXPECT_TRUE(app.CloseAndWait(&code));
@@ -272,7 +272,7 @@ TEST_F(RemovalTest, BusyLibrariesOutsideTheSystemDirectoryAreNotScheduledWhereTh
 TEST_F(RemovalTest, EmptyListChangesNothingAndAsksNothing) {
     ASSERT_TRUE(app.Start());
     app.PostCommand(kClean, 0);
-    EXPECT_TRUE(app.NoDialogFor(kQuestionTitle, 1500));
+    EXPECT_TRUE(app.NoDialogOnceDrained(kQuestionTitle));
     EXPECT_EQ(app.StatusText(), StatusBanner());
     EXPECT_FALSE(app.IsEnabled(kClean));
     EXPECT_TRUE(app.IsEnabled(kScan));
@@ -361,7 +361,7 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
         ASSERT_NE(box, nullptr);
         SetEvent(arm);
         PostMessageA(GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
-        ASSERT_EQ(WaitForSingleObject(reached, 60000), WAIT_OBJECT_0) << "no trust check";
+        ASSERT_EQ(WaitForSingleObject(reached, e2e::ScaledTimeout(60000)), WAIT_OBJECT_0) << "no trust check";
         // Mid-upload: the window is hidden and both reporter files are already written, in a
         // fresh folder under the Windows directory's Temp that is no link.
         EXPECT_FALSE(app.IsMainWindowVisible()) << "the window is shown during the upload";

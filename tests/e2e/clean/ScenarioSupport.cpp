@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "e2e/harness/AppDriver.h"
+
 namespace scenario {
 
 std::string SystemDirectory() {
@@ -230,7 +232,7 @@ void BusyFile::End() {
     if (process_.hProcess == nullptr)
         return;
     TerminateProcess(process_.hProcess, 0);
-    WaitForSingleObject(process_.hProcess, 10000);
+    WaitForSingleObject(process_.hProcess, e2e::ScaledTimeout(10000));
     CloseHandle(process_.hProcess);
     CloseHandle(process_.hThread);
     process_ = PROCESS_INFORMATION{};
@@ -312,7 +314,7 @@ bool ReadCommandLine(HANDLE process, std::wstring* commandLine) {
 
 DebugLauncher::~DebugLauncher() {
     if (thread_ != nullptr) {
-        WaitForSingleObject(thread_, 20000);
+        WaitForSingleObject(thread_, e2e::ScaledTimeout(20000));
         CloseHandle(thread_);
     }
     if (startedEvent_ != nullptr)
@@ -325,7 +327,7 @@ bool DebugLauncher::Start(const std::string& appPath, PROCESS_INFORMATION* start
     thread_ = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
     if (thread_ == nullptr)
         return false;
-    WaitForSingleObject(startedEvent_, 20000);
+    WaitForSingleObject(startedEvent_, e2e::ScaledTimeout(20000));
     if (!startOk_)
         return false;
     *started = started_;
@@ -416,7 +418,7 @@ int EndProcessesNamed(const char* exeName) {
         if (process == nullptr)
             continue;
         if (TerminateProcess(process, 0)) {
-            WaitForSingleObject(process, 5000);
+            WaitForSingleObject(process, e2e::ScaledTimeout(5000));
             ++ended;
         }
         CloseHandle(process);

@@ -29,7 +29,8 @@ bool WalkTheRoad() {
         return Fail("vormak.exe did not show its window");
     e2e::SaveWindowScreenshot(app.MainWindow(), "1-start");
 
-    app.Press(1001);
+    if (!app.Press(1001))
+        return Fail("vormak.exe did not take the Scan press");
     const bool found =
         app.WaitForEnabled(1001, true, 120000) && app.WaitForStatus([](const std::string& text) {
             return text.find("请确认后点击清除!") != std::string::npos;
@@ -55,7 +56,8 @@ bool WalkTheRoad() {
         return Fail("the reporter showed no file list");
     // The program's window comes back once the reporter is up. Without a window manager Wine
     // puts it on top whatever it asks for, so the reporter is brought forward, as a user would.
-    e2e::WaitUntil([&] { return app.IsMainWindowVisible(); }, 30000);
+    if (!e2e::WaitUntil([&] { return app.IsMainWindowVisible(); }, 30000))
+        return Fail("vormak.exe's window did not come back beside the reporter");
     SetForegroundWindow(reporter.Window());
     SetWindowPos(reporter.Window(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     e2e::SaveWindowScreenshot(reporter.Window(), "5-reporter-list");
@@ -64,11 +66,25 @@ bool WalkTheRoad() {
     const bool done = reporter.WaitForSummary("上传完成", 120000);
     e2e::SaveWindowScreenshot(reporter.Window(), "6-reporter-outcome");
     std::printf("reporter: %s\n", reporter.SummaryText().c_str());
+    if (!done)
+        return Fail("the upload did not complete");
+    // Both must end as they should: 0 is the reporter's "done", and the program's own.
     reporter.Click(e2e::kReporterClose);
     DWORD code = 1;
-    reporter.WaitForExit(&code, 15000);
-    app.CloseAndWait(&code, 15000);
-    return done ? true : Fail("the upload did not complete");
+    if (!reporter.WaitForExit(&code, 15000))
+        return Fail("the reporter did not end after Close");
+    if (code != 0) {
+        std::fprintf(stderr, "demo: the reporter ended with exit code %lu\n", code);
+        return false;
+    }
+    code = 1;
+    if (!app.CloseAndWait(&code, 15000))
+        return Fail("vormak.exe did not end after it was closed");
+    if (code != 0) {
+        std::fprintf(stderr, "demo: vormak.exe ended with exit code %lu\n", code);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace

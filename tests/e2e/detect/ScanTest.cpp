@@ -17,6 +17,7 @@
 #include "detect/NameTest.h"
 #include "support/wintrust_stub/StubWintrust.h"
 #include "e2e/clean/ScenarioSupport.h"
+#include "e2e/detect/ExitProbe.h"
 #include "e2e/detect/SeedFiles.h"
 #include "e2e/harness/AppDriver.h"
 #include "support/WinFiles.h"
@@ -57,7 +58,7 @@ class FakeShell {
         if (process_.hProcess == nullptr)
             return;
         TerminateProcess(process_.hProcess, 0);
-        WaitForSingleObject(process_.hProcess, 10000);
+        WaitForSingleObject(process_.hProcess, e2e::ScaledTimeout(10000));
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
         process_ = PROCESS_INFORMATION{};
@@ -338,6 +339,60 @@ TEST_F(ScanTest, EntriesTooLongForTheWorkingPathAreSkipped) {
     EXPECT_EQ(code, 0u);
 }
 
+// The shared block of the exit probe (ExitProbe.h) and the hook that loads it into the program.
+class ExitProbe {
+  public:
+    ExitProbe() {
+        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      sizeof(exitprobe::Block), exitprobe::kMappingName);
+        if (mapping_ != nullptr)
+            block_ = static_cast<exitprobe::Block*>(
+                MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
+        module_ = LoadLibraryA(e2e::ToWindowsPath(EXIT_PROBE_PATH).c_str());
+        if (module_ != nullptr)
+            proc_ = reinterpret_cast<HOOKPROC>(
+                reinterpret_cast<void*>(GetProcAddress(module_, exitprobe::kHookProcName)));
+    }
+    ~ExitProbe() {
+        Unhook();
+        if (block_ != nullptr)
+            UnmapViewOfFile(block_);
+        if (mapping_ != nullptr)
+            CloseHandle(mapping_);
+        if (module_ != nullptr)
+            FreeLibrary(module_);
+    }
+    bool IsReady() const { return block_ != nullptr && proc_ != nullptr; }
+    // Starts the program with the probe hooked into its UI thread, and waits until it is loaded.
+    bool Start(e2e::App& app) {
+        Unhook();
+        block_->loadedIn = 0;
+        block_->detachedIn = 0;
+        if (!app.Start(20000, [&](DWORD threadId) {
+                hook_ = SetWindowsHookExA(WH_CALLWNDPROC, proc_, module_, threadId);
+            }))
+            return false;
+        return hook_ != nullptr && e2e::WaitUntil([&] {
+                   return DWORD(block_->loadedIn) == app.ProcessId();
+               }, 10000);
+    }
+    bool DetachRanIn(DWORD processId) const { return DWORD(block_->detachedIn) == processId; }
+
+  private:
+    void Unhook() {
+        if (hook_ != nullptr)
+            UnhookWindowsHookEx(hook_);
+        hook_ = nullptr;
+    }
+    HANDLE mapping_ = nullptr;
+    exitprobe::Block* block_ = nullptr;
+    HMODULE module_ = nullptr;
+    HOOKPROC proc_ = nullptr;
+    HHOOK hook_ = nullptr;
+};
+
+// The program ends itself without its libraries' detach code only when it is closed while the
+// scan still runs: the probe's missing detach proves that the scan was running at the close.
 TEST_F(ScanTest, ClosingTheWindowDuringALongScanEndsTheProgramAtOnce) {
     seed::SeededTree tree;
     ASSERT_TRUE(tree.Directory("vtbulk.dll"));
@@ -347,9 +402,20 @@ TEST_F(ScanTest, ClosingTheWindowDuringALongScanEndsTheProgramAtOnce) {
         std::snprintf(name, sizeof(name), "vtbulk.dll\\gd%04d.dll", i);
         ASSERT_TRUE(tree.File(name, upack));
     }
+    ExitProbe probe;
+    ASSERT_TRUE(probe.IsReady());
+    {
+        // Closed without a scan, the program ends through the detach code, and the probe sees it.
+        e2e::App app;
+        ASSERT_TRUE(probe.Start(app));
+        DWORD code = 1;
+        ASSERT_TRUE(app.CloseAndWait(&code));
+        EXPECT_EQ(code, 0u);
+        EXPECT_TRUE(probe.DetachRanIn(app.ProcessId()));
+    }
     for (int round = 0; round < 20; ++round) {
         e2e::App app;
-        ASSERT_TRUE(app.Start()) << "round " << round;
+        ASSERT_TRUE(probe.Start(app)) << "round " << round;
         app.Click(kScan);
         ASSERT_TRUE(app.WaitForStatus(
             [](const std::string& text) {
@@ -363,6 +429,8 @@ TEST_F(ScanTest, ClosingTheWindowDuringALongScanEndsTheProgramAtOnce) {
         DWORD code = 1;
         ASSERT_TRUE(app.CloseAndWait(&code, 5000)) << "round " << round;
         EXPECT_EQ(code, 0u) << "round " << round;
+        EXPECT_FALSE(probe.DetachRanIn(app.ProcessId()))
+            << "round " << round << ": the scan had ended before the close";
     }
 }
 

@@ -62,13 +62,14 @@ std::string WindowText(HWND window) {
     if (window == nullptr)
         return std::string();
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, ScaledTimeout(5000),
+                             &length)) {
         return std::string();
     }
     std::vector<char> buffer(length + 2, '\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), (LPARAM)buffer.data(),
-                             SMTO_ABORTIFHUNG, 5000, &copied)) {
+                             SMTO_ABORTIFHUNG, ScaledTimeout(5000), &copied)) {
         return std::string();
     }
     return std::string(buffer.data(), copied);
@@ -196,14 +197,32 @@ HWND App::WaitForDialog(const std::string& caption, DWORD timeoutMs) const {
     return found;
 }
 
-bool App::NoDialogFor(const std::string& caption, DWORD periodMs) const {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < periodMs) {
-        if (FindDialog(processInfo_.dwProcessId, caption, mainWindow_) != nullptr)
-            return false;
-        Sleep(25);
+bool App::DrainPosted(DWORD timeoutMs) const {
+    // A selection in the status box is the marker: nothing else sets one. Posted messages of a
+    // thread are handled in order, so once the posted selection shows, so have those before it;
+    // a modal loop (a message box the handler opened) handles it too, with the box still up.
+    // GetWindowTextLength of another process's edit control reads no text: ask the control.
+    HWND status = Control(1003);
+    if (WindowText(status).size() < 2)
+        return false;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(status, EM_SETSEL, 0, 0, SMTO_NORMAL, ScaledTimeout(timeoutMs),
+                             &result) ||
+        !PostMessageA(status, EM_SETSEL, 1, 2)) {
+        return false;
     }
-    return true;
+    return WaitUntil(
+        [&] {
+            DWORD_PTR selection = 0;
+            return SendMessageTimeoutA(status, EM_GETSEL, 0, 0, SMTO_NORMAL,
+                                       ScaledTimeout(timeoutMs), &selection) != 0 &&
+                   selection == MAKELONG(1, 2);
+        },
+        timeoutMs);
+}
+
+bool App::NoDialogOnceDrained(const std::string& caption) const {
+    return DrainPosted() && FindDialog(processInfo_.dwProcessId, caption, mainWindow_) == nullptr;
 }
 
 bool App::WaitForExit(DWORD* exitCode, DWORD timeoutMs) {
@@ -234,7 +253,7 @@ void EndProcess(PROCESS_INFORMATION& process) {
     if (process.hProcess != nullptr) {
         if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
             TerminateProcess(process.hProcess, 255);
-            WaitForSingleObject(process.hProcess, 5000);
+            WaitForSingleObject(process.hProcess, ScaledTimeout(5000));
         }
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);

@@ -71,8 +71,12 @@ class App {
     // A visible top-level dialog (class #32770) of this process with the given caption, other
     // than the main window, or nullptr when none appears in time.
     HWND WaitForDialog(const std::string& caption, DWORD timeoutMs = 10000) const;
-    // True when no such dialog exists for the whole of the given time.
-    bool NoDialogFor(const std::string& caption, DWORD periodMs) const;
+    // Returns once the window's thread has handled every message posted to it (or to another of
+    // its windows) before the call, false if it does not get there in time. What the program had
+    // not done by then, it did not do in answer to those messages.
+    bool DrainPosted(DWORD timeoutMs = 10000) const;
+    // True when, once the posted messages are handled, no such dialog exists.
+    bool NoDialogOnceDrained(const std::string& caption) const;
 
     // Asks the window to close (WM_CLOSE) and waits for the process to end.
     bool CloseAndWait(DWORD* exitCode, DWORD timeoutMs = 15000);

@@ -97,7 +97,7 @@ bool Reporter::Attach(DWORD processId) {
 }
 
 bool Reporter::WaitForWindow(DWORD timeoutMs) {
-    WaitForInputIdle(processInfo_.hProcess, timeoutMs);
+    WaitForInputIdle(processInfo_.hProcess, ScaledTimeout(timeoutMs));
     return WaitUntil(
         [&] {
             window_ = FindDialogOf(processInfo_.dwProcessId, nullptr);
@@ -134,7 +134,7 @@ void Reporter::PressMessageBoxButton(HWND box, int id) {
 int Reporter::RowCount() const {
     DWORD_PTR count = 0;
     SendMessageTimeoutA(GetDlgItem(window_, kReporterFiles), LVM_GETITEMCOUNT, 0, 0,
-                        SMTO_ABORTIFHUNG, 5000, &count);
+                        SMTO_ABORTIFHUNG, ScaledTimeout(5000), &count);
     return int(count);
 }
 
@@ -151,7 +151,7 @@ std::string Reporter::RowText(int row, int column) const {
     }
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutA(GetDlgItem(window_, kReporterFiles), LVM_GETITEMTEXTA, WPARAM(row),
-                             reinterpret_cast<LPARAM>(buffer.Address()), SMTO_ABORTIFHUNG, 5000,
+                             reinterpret_cast<LPARAM>(buffer.Address()), SMTO_ABORTIFHUNG, ScaledTimeout(5000),
                              &length)) {
         return std::string();
     }
@@ -165,7 +165,7 @@ std::string Reporter::RowText(int row, int column) const {
 bool Reporter::IsRowChecked(int row) const {
     DWORD_PTR state = 0;
     SendMessageTimeoutA(GetDlgItem(window_, kReporterFiles), LVM_GETITEMSTATE, WPARAM(row),
-                        LVIS_STATEIMAGEMASK, SMTO_ABORTIFHUNG, 5000, &state);
+                        LVIS_STATEIMAGEMASK, SMTO_ABORTIFHUNG, ScaledTimeout(5000), &state);
     return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
 }
 
@@ -178,7 +178,7 @@ bool Reporter::SetRowChecked(int row, bool checked) {
         return false;
     DWORD_PTR result = 0;
     SendMessageTimeoutA(GetDlgItem(window_, kReporterFiles), LVM_SETITEMSTATE, WPARAM(row),
-                        reinterpret_cast<LPARAM>(buffer.Address()), SMTO_ABORTIFHUNG, 5000,
+                        reinterpret_cast<LPARAM>(buffer.Address()), SMTO_ABORTIFHUNG, ScaledTimeout(5000),
                         &result);
     return IsRowChecked(row) == checked;
 }

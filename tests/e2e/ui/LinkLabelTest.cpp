@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -298,6 +299,8 @@ class LinkLabelTest : public testing::Test {
         app.Kill();
         if (hook_ != nullptr)
             UnhookWindowsHookEx(hook_);
+        if (inputHook_ != nullptr)
+            UnhookWindowsHookEx(inputHook_);
         if (hookModule_ != nullptr)
             FreeLibrary(hookModule_);
         if (log_ != nullptr)
@@ -316,14 +319,26 @@ class LinkLabelTest : public testing::Test {
         HOOKPROC proc = reinterpret_cast<HOOKPROC>(
             reinterpret_cast<void*>(GetProcAddress(hookModule_, probe::kHookProcName)));
         ASSERT_NE(proc, nullptr);
+        HOOKPROC inputProc = reinterpret_cast<HOOKPROC>(
+            reinterpret_cast<void*>(GetProcAddress(hookModule_, probe::kGetMessageProcName)));
+        ASSERT_NE(inputProc, nullptr);
         ASSERT_TRUE(app.Start(20000, [&](DWORD threadId) {
             hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, proc, hookModule_, threadId);
+            inputHook_ = SetWindowsHookExA(WH_GETMESSAGE, inputProc, hookModule_, threadId);
         })) << "main window did not appear";
         ASSERT_NE(hook_, nullptr) << "hook error " << GetLastError();
+        ASSERT_NE(inputHook_, nullptr) << "hook error " << GetLastError();
         // Let the first paint of the labels finish.
-        ASSERT_TRUE(
-            e2e::WaitUntil([&] { return !FindRecords(WM_ERASEBKGND, kForum).empty(); }, 5000));
-        Sleep(200);
+        ASSERT_TRUE(e2e::WaitUntil(
+            [&] {
+                for (const Link& link : kLinks) {
+                    if (FindRecords(WM_ERASEBKGND, link.id).empty())
+                        return false;
+                }
+                return true;
+            },
+            5000));
+        ASSERT_TRUE(app.DrainPosted());
     }
 
     std::vector<probe::Record> FindRecords(UINT message, int controlId) const {
@@ -367,12 +382,28 @@ class LinkLabelTest : public testing::Test {
         return values;
     }
     std::vector<std::string> OpenedAddresses() const { return OpenedColumn(0); }
-    // Waits until `count` addresses have been opened, then a little longer to see that no
-    // further one follows.
+    // Waits until `count` addresses have been opened, then until the program has handled what
+    // came before and every recorder it started has written its line, so that a further one
+    // would show.
     std::vector<std::string> WaitForOpened(size_t count) const {
         e2e::WaitUntil([&] { return OpenedAddresses().size() >= count; }, 10000, 50);
-        Sleep(400);
+        EXPECT_TRUE(app.DrainPosted());
+        EXPECT_TRUE(e2e::WaitUntil([] { return !IsRecorderRunning(); }, 10000, 50));
         return OpenedAddresses();
+    }
+    static bool IsRecorderRunning() {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE)
+            return true;
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof(entry);
+        bool running = false;
+        for (BOOL more = Process32First(snapshot, &entry); more && !running;
+             more = Process32Next(snapshot, &entry)) {
+            running = lstrcmpiA(entry.szExeFile, "url_recorder.exe") == 0;
+        }
+        CloseHandle(snapshot);
+        return running;
     }
 
     RECT LabelRect(int id) const {
@@ -381,9 +412,24 @@ class LinkLabelTest : public testing::Test {
         return rect;
     }
     Capture CaptureLabel(int id) const {
-        // Let a pending repaint land first.
-        Sleep(300);
-        return CaptureScreen(LabelRect(id));
+        // Let a pending repaint land first: once the program has handled what came before,
+        // paint what it invalidated now. Nothing is invalidated here, so a label that forgets
+        // to repaint still shows its old state.
+        EXPECT_TRUE(app.DrainPosted());
+        RedrawWindow(app.MainWindow(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        // Wine copies a window's painting to the screen after the paint, once the program's
+        // thread is idle: capture until two captures a poll apart agree.
+        Capture last = CaptureScreen(LabelRect(id));
+        Capture next;
+        EXPECT_TRUE(e2e::WaitUntil(
+            [&] {
+                next = CaptureScreen(LabelRect(id));
+                const bool settled = next.pixels == last.pixels;
+                last = next;
+                return settled;
+            },
+            5000, 100));
+        return next;
     }
     // A point on the text, in screen coordinates, from where the text was drawn in `color`.
     POINT TextPoint(int id, COLORREF color, int dx = 0) const {
@@ -410,27 +456,42 @@ class LinkLabelTest : public testing::Test {
         ClickAt(StatusBoxPoint());
     }
 
-    static void MoveTo(POINT point) {
+    // Each input returns once the program has taken it from its queue and handled it.
+    void MoveTo(POINT point) {
         SetCursorPos(point.x, point.y);
-        Sleep(150);
+        // A move to where the cursor already is sends nothing; the last one taken was there.
+        const probe::Input& input = log_->input;
+        EXPECT_TRUE(e2e::WaitUntil([&] { return input.x == point.x && input.y == point.y; }, 5000))
+            << "the move to " << point.x << "," << point.y << " did not arrive";
+        EXPECT_TRUE(app.DrainPosted());
     }
-    static void Mouse(DWORD flags) {
+    // Releasing the capture makes Wine add a move after the button, so the buttons are counted.
+    void Mouse(DWORD flags) {
+        const bool down = flags == MOUSEEVENTF_LEFTDOWN;
+        volatile LONG& count = down ? log_->input.buttonDowns : log_->input.buttonUps;
+        const LONG before = count;
         INPUT input = {};
         input.type = INPUT_MOUSE;
         input.mi.dwFlags = flags;
         SendInput(1, &input, sizeof(input));
-        Sleep(100);
+        EXPECT_TRUE(e2e::WaitUntil([&] { return count != before; }, 5000))
+            << "the button did not arrive";
+        EXPECT_TRUE(app.DrainPosted());
     }
-    static void Key(WORD key) {
+    void Key(WORD key) {
+        const LONG before = log_->input.keyUps;
         INPUT inputs[2] = {};
         inputs[0].type = INPUT_KEYBOARD;
         inputs[0].ki.wVk = key;
         inputs[1] = inputs[0];
         inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
         SendInput(2, inputs, sizeof(INPUT));
-        Sleep(100);
+        EXPECT_TRUE(e2e::WaitUntil(
+            [&] { return log_->input.keyUps != before && log_->input.lastKeyUp == key; }, 5000))
+            << "the key did not arrive";
+        EXPECT_TRUE(app.DrainPosted());
     }
-    static void ClickAt(POINT point) {
+    void ClickAt(POINT point) {
         MoveTo(point);
         Mouse(MOUSEEVENTF_LEFTDOWN);
         Mouse(MOUSEEVENTF_LEFTUP);
@@ -445,6 +506,7 @@ class LinkLabelTest : public testing::Test {
     probe::Log* log_ = nullptr;
     HMODULE hookModule_ = nullptr;
     HHOOK hook_ = nullptr;
+    HHOOK inputHook_ = nullptr;
 };
 
 TEST_F(LinkLabelTest, EveryLabelIsSubclassed) {
@@ -452,7 +514,7 @@ TEST_F(LinkLabelTest, EveryLabelIsSubclassed) {
     for (const Link& link : kLinks) {
         DWORD_PTR code = 0;
         ASSERT_TRUE(SendMessageTimeoutA(app.Control(link.id), WM_GETDLGCODE, 0, 0, SMTO_ABORTIFHUNG,
-                                        5000, &code));
+                                        e2e::ScaledTimeout(5000), &code));
         EXPECT_EQ(code, static_cast<DWORD_PTR>(DLGC_WANTCHARS)) << link.id;
         // WM_ERASEBKGND cannot be sent from here; the first paint sent it inside the program.
         const std::vector<probe::Record> erases = FindRecords(WM_ERASEBKGND, link.id);

@@ -9,6 +9,7 @@ namespace probe {
 
 const char kMappingName[] = "VormakLinkProbeLog";
 const char kHookProcName[] = "LinkProbeCallWndProcRet";
+const char kGetMessageProcName[] = "LinkProbeGetMessage";
 const LONG kCapacity = 4096;
 
 // Flags of a record: the thread's cursor right after the message was handled.
@@ -25,9 +26,23 @@ struct Record {
     char text[120];  // the tool's text for TTM_ADDTOOLA
 };
 
+// The mouse and keyboard messages the program's thread took from its queue (WH_GETMESSAGE), so
+// that the test knows when its input has arrived. Counters are written after the fields they
+// cover.
+struct Input {
+    int32_t x;  // cursor position of the last mouse message, in screen coordinates
+    int32_t y;
+    uint32_t lastKeyUp;  // virtual key of the last WM_KEYUP
+    volatile LONG mouseMessages;
+    volatile LONG buttonDowns;  // left button, client or non-client area, double clicks included
+    volatile LONG buttonUps;
+    volatile LONG keyUps;
+};
+
 struct Log {
     volatile LONG count;  // records claimed; those below kCapacity are filled
     Record records[kCapacity];
+    Input input;
 };
 
 }  // namespace probe

@@ -130,3 +130,36 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK LinkProbeGetMessage(int code, WPARAM wParam,
+                                                                       LPARAM lParam) {
+    if (code == HC_ACTION && wParam == PM_REMOVE) {
+        const MSG& taken = *reinterpret_cast<const MSG*>(lParam);
+        const bool mouse = (taken.message >= WM_MOUSEFIRST && taken.message <= WM_MOUSELAST) ||
+                           (taken.message >= WM_NCMOUSEMOVE && taken.message <= WM_NCMBUTTONDBLCLK);
+        probe::Log* log = Log();
+        if (log != nullptr && mouse) {
+            log->input.x = taken.pt.x;
+            log->input.y = taken.pt.y;
+            InterlockedIncrement(&log->input.mouseMessages);
+            switch (taken.message) {
+                case WM_LBUTTONDOWN:
+                case WM_LBUTTONDBLCLK:
+                case WM_NCLBUTTONDOWN:
+                case WM_NCLBUTTONDBLCLK:
+                    InterlockedIncrement(&log->input.buttonDowns);
+                    break;
+                case WM_LBUTTONUP:
+                case WM_NCLBUTTONUP:
+                    InterlockedIncrement(&log->input.buttonUps);
+                    break;
+                default:
+                    break;
+            }
+        } else if (log != nullptr && taken.message == WM_KEYUP) {
+            log->input.lastKeyUp = static_cast<uint32_t>(taken.wParam);
+            InterlockedIncrement(&log->input.keyUps);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
