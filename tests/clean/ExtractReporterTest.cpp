@@ -100,8 +100,8 @@ TEST_F(ExtractReporterTest, PrivateFoldersAreFreshFoldersUnderTheWindowsTemp) {
     ASSERT_TRUE(OpenWindowsTemp(temp));
     OpenFolder first;
     OpenFolder second;
-    ASSERT_TRUE(CreatePrivateFolder(temp, first));
-    ASSERT_TRUE(CreatePrivateFolder(temp, second));
+    ASSERT_TRUE(CreatePrivateFolder(temp, PrivateFolderKind::Upload, first));
+    ASSERT_TRUE(CreatePrivateFolder(temp, PrivateFolderKind::Upload, second));
     EXPECT_NE(first.path, second.path);
     char windows[MAX_PATH] = {};
     GetSystemWindowsDirectoryA(windows, MAX_PATH);
