@@ -30,6 +30,24 @@ std::string Lower(std::string text) {
     return text;
 }
 
+std::string Narrow(const std::wstring& text) {
+    char narrow[4096] = {};
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow, sizeof(narrow) - 1, nullptr, nullptr);
+    return narrow;
+}
+
+std::string WindowsDirectory() {
+    char path[MAX_PATH] = {};
+    GetSystemWindowsDirectoryA(path, MAX_PATH);
+    return path;
+}
+
+// The Windows directory's Temp as Windows gives it: owned by SYSTEM; SYSTEM and Administrators
+// full control; Users may add files and folders and traverse, nothing more; the creator of an
+// entry owns it (inherited only).
+const char kWindowsTempSecurity[] =
+    "O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;FA;;;CO)(A;CI;0x100026;;;BU)";
+
 std::map<std::string, unsigned long long> g_systemBefore;
 WintrustStandIn g_standIn;
 
@@ -228,6 +246,8 @@ TEST_F(RemovalTest, CleanReportsEachFileAndNoWritesNothing) {
 // through folders its user can change: one its user holds open fails, with nothing scheduled;
 // one that is only loaded is moved into a private folder first and scheduled there.
 TEST_F(RemovalTest, BusyLibrariesOutsideTheSystemDirectoryAreNotScheduledWhereTheyAre) {
+    FolderSecurity temp(WindowsTempDirectory(), kWindowsTempSecurity);
+    ASSERT_TRUE(temp.IsSet());
     const std::string folder = TempDirectory() + "vormak-e2e-user";
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string code;
@@ -269,6 +289,35 @@ TEST_F(RemovalTest, BusyLibrariesOutsideTheSystemDirectoryAreNotScheduledWhereTh
     seeded.push_back(folder);  // removed last, once empty
 }
 
+// A restart folder is made only where no user may delete its parent's entries: with a Temp that
+// lets Users do so, a loaded library outside the system directory is neither moved nor
+// scheduled, and its line says " 失败".
+TEST_F(RemovalTest, NoRestartFolderWhereUsersMayDeleteEntries) {
+    const std::string usersDelete = std::string(kWindowsTempSecurity) + "(A;;0x40;;;BU)";
+    FolderSecurity temp(WindowsTempDirectory(), usersDelete.c_str());
+    ASSERT_TRUE(temp.IsSet());
+    const std::string folder = TempDirectory() + "vormak-e2e-user";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string code;
+    ASSERT_TRUE(ReadWholeFile(WindowsPathOf(CODE_HIT_DLL_PATH), &code));
+    const std::string loaded = Seed(folder + "\\vtloaded.dll", code);
+    BusyFile shell;
+    ASSERT_TRUE(shell.Start("shell", loaded));
+
+    ASSERT_TRUE(app.Start());
+    ScanAndExpect({loaded});
+    HWND box = CleanAndWaitForQuestion();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(app.StatusText(),
+              StatusBanner() + "\r\n清除木马:\r\n" + loaded + " 失败\r\n" + "清除完成!\r\n");
+    PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+    EXPECT_TRUE(FileExists(loaded));
+    EXPECT_EQ(NewPrivateFolder(g_foldersBefore), "");
+    EXPECT_TRUE(PendingRenames().empty());
+    shell.End();
+    seeded.push_back(folder);  // removed last, once empty
+}
+
 TEST_F(RemovalTest, EmptyListChangesNothingAndAsksNothing) {
     ASSERT_TRUE(app.Start());
     app.PostCommand(kClean, 0);
@@ -285,6 +334,9 @@ struct ReporterStart {
     bool commandLineRead = false;
     std::string folder;                       // the folder of the started program
     std::vector<std::string> changesAllowed;  // what another process managed to do
+    std::wstring directory;                   // its current directory
+    std::vector<std::wstring> environment;    // its environment, entry by entry
+    bool startRead = false;
 };
 
 void InspectReporter(HANDLE process, ReporterStart& seen) {
@@ -304,6 +356,7 @@ void InspectReporter(HANDLE process, ReporterStart& seen) {
     const std::string line = ansiLine;
     const size_t program = line.find("\\tarnrpt.exe\"");
     seen.folder = line[0] == '"' && program != std::string::npos ? line.substr(1, program - 1) : "";
+    seen.startRead = ReadDirectoryAndEnvironment(process, &seen.directory, &seen.environment);
     // This test is another process: try what an unelevated one would. (On Windows the folder's
     // DACL keeps such a process out in any case; Wine does not enforce DACLs, so this sees the
     // program's own holds on the files.)
@@ -344,10 +397,18 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
     HANDLE resume = CreateEventA(nullptr, FALSE, FALSE, (pause + "-resume").c_str());
     ASSERT_TRUE(arm != nullptr && reached != nullptr && resume != nullptr);
     SetEnvironmentVariableA("VORMAK_STUB_WINTRUST_PAUSE", pause.c_str());
+    // What a user's environment may carry: neither may reach the elevated reporter.
+    SetEnvironmentVariableA("__COMPAT_LAYER", "WINXPSP3");
+    char userPath[4096] = {};
+    GetEnvironmentVariableA("PATH", userPath, sizeof(userPath));
+    const std::string plantedPath = TempDirectory() + "vormak-e2e-path";
+    SetEnvironmentVariableA("PATH", (plantedPath + ";" + userPath).c_str());
     PROCESS_INFORMATION started = {};
     ASSERT_TRUE(launcher.Start(e2e::GetOptions().appPath, &started));
     ASSERT_TRUE(app.Adopt(started));
     SetEnvironmentVariableA("VORMAK_STUB_WINTRUST_PAUSE", nullptr);
+    SetEnvironmentVariableA("__COMPAT_LAYER", nullptr);
+    SetEnvironmentVariableA("PATH", userPath);
 
     std::string reporterBytes;
     std::string libraryBytes;
@@ -385,6 +446,18 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
 
         ASSERT_TRUE(seen.commandLineRead);
         EXPECT_EQ(Lower(seen.folder), Lower(folder));
+        // Started in its own folder, with the program's minimal environment.
+        ASSERT_TRUE(seen.startRead);
+        EXPECT_EQ(Lower(Narrow(seen.directory)), Lower(folder + "\\"));
+        std::vector<std::string> variables;
+        for (const std::wstring& entry : seen.environment) {
+            const std::string text = Narrow(entry);
+            variables.push_back(text.substr(0, text.find('=')));
+            if (Lower(variables.back()) == "path")
+                EXPECT_EQ(Lower(text), Lower("PATH=" + SystemDirectory() + ";" + WindowsDirectory()));
+        }
+        EXPECT_EQ(variables,
+                  (std::vector<std::string>{"PATH", "SystemDrive", "SystemRoot", "windir"}));
         // The folder holds the three files, under their names.
         EXPECT_TRUE(FileExists(ListPath(folder)));
         char ansiLine[2048] = {};
