@@ -19,7 +19,7 @@ const wchar_t kPrivateSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 const int kCreateAttempts = 4;
 const DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_ADD_FILE |
                             FILE_ADD_SUBDIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL;
-const DWORD kPrivateFolderAccess = kFolderAccess | DELETE;
+const DWORD kPrivateFolderAccess = kFolderAccess | DELETE | WRITE_DAC | WRITE_OWNER;
 
 // The protected descriptor, made once per use.
 class PrivateSecurity {
@@ -260,6 +260,12 @@ bool CreatePrivateFolder(const OpenFolder& parent, PrivateFolderKind kind, OpenF
         if (!made.IsValid())
             continue;
         const WidePath path = parent.path + u"\\" + name;
+        // Given once more through the handle: Wine keeps a descriptor only when it is set, and
+        // makes one up from the Unix mode otherwise. Windows already has it from the creation.
+        SetKernelObjectSecurity(made.Get(),
+                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                    PROTECTED_DACL_SECURITY_INFORMATION,
+                                security.Get());
         // The owner is read back: a token that may not name Administrators as owner, or a
         // file system that keeps no descriptors, gives a folder that is not private.
         if (IsLinkOrUnknown(made.Get(), WideChars(path)) || !HasPrivateSecurity(made.Get())) {

@@ -179,9 +179,15 @@ class RestartFolders {
 // on 64-bit Windows sees SysWOW64 where its path says system32, and the native system deleting
 // at boot does not.
 bool ScheduleHeldFile(HANDLE folder, const WidePath& name) {
-    FileHandle file(OpenInFolder(folder, name, FILE_READ_DATA | FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const ULONG shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    // Read access for XP's mapping name; a file its holder shares with no reader still gives
+    // its final name (Vista and later) through a handle that may only read attributes.
+    FileHandle file(OpenInFolder(folder, name, FILE_READ_DATA | FILE_READ_ATTRIBUTES, shareAll,
                                  kNtFileOpen, kNtNonDirectoryFile));
+    if (!file.IsValid()) {
+        file.Reset(OpenInFolder(folder, name, FILE_READ_ATTRIBUTES, shareAll, kNtFileOpen,
+                                kNtNonDirectoryFile));
+    }
     WidePath held;
     return file.IsValid() && GetHeldFilePath(file.Get(), held) &&
            MoveFileExW(WideChars(held), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
