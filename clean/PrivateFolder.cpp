@@ -120,8 +120,8 @@ namespace {
 
 // Rights on a folder that let their holder remove or rename its entries, or give itself those
 // rights. DELETE: the folder itself renamed away, and a look-alike put in its place.
-const ACCESS_MASK kTakeOverRights = FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER |
-                                    GENERIC_ALL;
+const ACCESS_MASK kTakeOverRights =
+    FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
 // NT SERVICE\TrustedInstaller, which owns much of the system volume from Vista on.
 const wchar_t kTrustedInstaller[] =
     L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
@@ -142,9 +142,8 @@ class TrustedInstallerSid {
 };
 
 bool IsSystemSid(PSID sid, const TrustedInstallerSid& trustedInstaller) {
-    return IsAdministratorsSid(sid) ||
-           (sid != nullptr && trustedInstaller.Get() != nullptr &&
-            EqualSid(sid, trustedInstaller.Get()));
+    return IsAdministratorsSid(sid) || (sid != nullptr && trustedInstaller.Get() != nullptr &&
+                                        EqualSid(sid, trustedInstaller.Get()));
 }
 
 }  // namespace
@@ -190,7 +189,8 @@ bool KeepsPrivateFolders(const OpenFolder& parent) {
         // denials only take rights away.
         if ((header->AceFlags & INHERIT_ONLY_ACE) != 0 || header->AceType == ACCESS_DENIED_ACE_TYPE)
             continue;
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || header->AceSize < sizeof(ACCESS_ALLOWED_ACE))
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            header->AceSize < sizeof(ACCESS_ALLOWED_ACE))
             return false;
         ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
         if ((allowed->Mask & kTakeOverRights) != 0 &&
@@ -209,7 +209,6 @@ bool ProtectMovedFile(HANDLE file) {
                                        PROTECTED_DACL_SECURITY_INFORMATION,
                                    security.Get());
 }
-
 
 bool OpenDriveRoot(char16_t drive, OpenFolder& root) {
     const WidePath path = WidePath(1, drive) + u":";

@@ -150,9 +150,9 @@ bool ReporterEnvironment(WidePath& block) {
     WidePath windowsPath(reinterpret_cast<const char16_t*>(windows), windowsLength);
     if (windowsPath.back() == u'\\')
         windowsPath.pop_back();
-    block = FormatReporterEnvironment(
-        WidePath(reinterpret_cast<const char16_t*>(system), systemLength), windowsPath,
-        g_passedToReporter);
+    block =
+        FormatReporterEnvironment(WidePath(reinterpret_cast<const char16_t*>(system), systemLength),
+                                  windowsPath, g_passedToReporter);
     return true;
 }
 
@@ -170,7 +170,8 @@ bool StartUpload(const char* tag) {
     RemoveEarlierPrivateFolders(temp);
     OpenFolder folder;
     std::string folderPath;
-    if (!CreatePrivateFolder(temp, PrivateFolderKind::Upload, folder) || !WideToAnsiExact(WideChars(folder.path), folderPath))
+    if (!CreatePrivateFolder(temp, PrivateFolderKind::Upload, folder) ||
+        !WideToAnsiExact(WideChars(folder.path), folderPath))
         return false;
     char exePath[kUploadBufferSize];
     char listPath[kUploadBufferSize];

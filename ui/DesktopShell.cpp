@@ -181,17 +181,16 @@ bool SecureProcessCom() {
     std::vector<unsigned char> sacl(saclSize + 1);
     std::vector<unsigned char> owner(ownerSize + 1);
     std::vector<unsigned char> group(groupSize + 1);
-    const bool made =
-        MakeAbsoluteSD(relative, descriptor.data(), &descriptorSize,
-                       reinterpret_cast<PACL>(dacl.data()), &daclSize,
-                       reinterpret_cast<PACL>(sacl.data()), &saclSize, owner.data(), &ownerSize,
-                       group.data(), &groupSize) != FALSE;
+    const bool made = MakeAbsoluteSD(relative, descriptor.data(), &descriptorSize,
+                                     reinterpret_cast<PACL>(dacl.data()), &daclSize,
+                                     reinterpret_cast<PACL>(sacl.data()), &saclSize, owner.data(),
+                                     &ownerSize, group.data(), &groupSize) != FALSE;
     LocalFree(relative);
     if (!made)
         return false;
-    const HRESULT result = CoInitializeSecurity(
-        descriptor.data(), -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
-        RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NO_CUSTOM_MARSHAL, nullptr);
+    const HRESULT result =
+        CoInitializeSecurity(descriptor.data(), -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                             RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NO_CUSTOM_MARSHAL, nullptr);
     g_comSecured = SUCCEEDED(result);
     return g_comSecured;
 }
@@ -217,6 +216,5 @@ bool OpenWithDesktopShell(const char* address) {
     show.vt = VT_I4;
     show.lVal = SW_SHOWNORMAL;
     // The shell says S_FALSE when it could not open the address.
-    return shell.Get()->ShellExecute(file.Get(), noArguments, noDirectory, operation, show) ==
-           S_OK;
+    return shell.Get()->ShellExecute(file.Get(), noArguments, noDirectory, operation, show) == S_OK;
 }

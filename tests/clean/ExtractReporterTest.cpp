@@ -129,8 +129,8 @@ TEST_F(ExtractReporterTest, OnlyExactlyPrivateUploadFoldersAreCleanedUp) {
     parent.path = WidePath(reinterpret_cast<const char16_t*>(parentPath.c_str()));
     parent.handle.Reset(CreateFileW(reinterpret_cast<const wchar_t*>(parent.path.c_str()),
                                     GENERIC_READ | FILE_ADD_SUBDIRECTORY,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     ASSERT_TRUE(parent.handle.IsValid());
     OpenFolder upload;
     OpenFolder restart;
@@ -145,10 +145,10 @@ TEST_F(ExtractReporterTest, OnlyExactlyPrivateUploadFoldersAreCleanedUp) {
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
         "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;WD)", SDDL_REVISION_1,
         &attributes.lpSecurityDescriptor, nullptr));
-    const bool made = CreateDirectoryA(shared.c_str(), &attributes) &&
-                      SetFileSecurityA(shared.c_str(),
-                                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                       attributes.lpSecurityDescriptor);
+    const bool made =
+        CreateDirectoryA(shared.c_str(), &attributes) &&
+        SetFileSecurityA(shared.c_str(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                         attributes.lpSecurityDescriptor);
     LocalFree(attributes.lpSecurityDescriptor);
     ASSERT_TRUE(made);
 

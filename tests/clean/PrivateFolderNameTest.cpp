@@ -19,8 +19,8 @@ TEST(PrivateFolderNameTest, PrivateFolderNamesHaveOneFormPerKind) {
     EXPECT_FALSE(IsPrivateFolderName(PrivateFolderKind::Restart, upload));
     EXPECT_FALSE(IsPrivateFolderName(PrivateFolderKind::Upload, upload.substr(1)));
     EXPECT_FALSE(IsPrivateFolderName(PrivateFolderKind::Upload, upload + u"0"));
-    EXPECT_FALSE(IsPrivateFolderName(PrivateFolderKind::Upload,
-                                     u"vormak-00112233445566778899AABBCCDDEEFF"));
+    EXPECT_FALSE(
+        IsPrivateFolderName(PrivateFolderKind::Upload, u"vormak-00112233445566778899AABBCCDDEEFF"));
 }
 
 }  // namespace

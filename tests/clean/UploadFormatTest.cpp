@@ -147,8 +147,8 @@ namespace {
 
 // The reporter gets the system's own directories and what the program passes on, nothing else.
 TEST(ReporterEnvironmentTest, BlockHoldsOnlyTheSystemDirectoriesAndThePassedEntries) {
-    const WidePath block = FormatReporterEnvironment(
-        u"C:\\Windows\\system32", u"C:\\Windows", {u"TARNUP_ENDPOINT=http://127.0.0.1:1"});
+    const WidePath block = FormatReporterEnvironment(u"C:\\Windows\\system32", u"C:\\Windows",
+                                                     {u"TARNUP_ENDPOINT=http://127.0.0.1:1"});
     const char16_t expected[] =
         u"PATH=C:\\Windows\\system32;C:\\Windows\0SystemDrive=C:\0SystemRoot=C:\\Windows\0"
         u"TARNUP_ENDPOINT=http://127.0.0.1:1\0windir=C:\\Windows\0";

@@ -19,8 +19,8 @@ const char kHttpCommandKey[] = "http\\shell\\open\\command";
 class HttpHandler {
   public:
     HttpHandler(HKEY root, const char* path, const std::string& command) {
-        if (RegCreateKeyExA(root, path, 0, nullptr, 0,
-                            KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
+        if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_,
+                            nullptr) != ERROR_SUCCESS) {
             return;
         }
         char value[1024];

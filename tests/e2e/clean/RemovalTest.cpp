@@ -454,7 +454,8 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
             const std::string text = Narrow(entry);
             variables.push_back(text.substr(0, text.find('=')));
             if (Lower(variables.back()) == "path")
-                EXPECT_EQ(Lower(text), Lower("PATH=" + SystemDirectory() + ";" + WindowsDirectory()));
+                EXPECT_EQ(Lower(text),
+                          Lower("PATH=" + SystemDirectory() + ";" + WindowsDirectory()));
         }
         EXPECT_EQ(variables,
                   (std::vector<std::string>{"PATH", "SystemDrive", "SystemRoot", "windir"}));
