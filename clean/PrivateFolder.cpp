@@ -8,6 +8,7 @@
 #include "clean/PrivateFolderName.h"
 #include "win/NtFiles.h"
 #include "win/SystemLibrary.h"
+#include "win/Wine.h"
 #include "win/WideText.h"
 
 namespace {
@@ -19,7 +20,7 @@ const wchar_t kPrivateSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 const int kCreateAttempts = 4;
 const DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_ADD_FILE |
                             FILE_ADD_SUBDIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL;
-const DWORD kPrivateFolderAccess = kFolderAccess | DELETE | WRITE_DAC | WRITE_OWNER;
+const DWORD kPrivateFolderAccess = kFolderAccess | DELETE;
 
 // The protected descriptor, made once per use.
 class PrivateSecurity {
@@ -87,6 +88,9 @@ void EmptyFolder(HANDLE folder, const WidePath& path) {
 }  // namespace
 
 bool HasPrivateSecurity(HANDLE object) {
+    // Wine reports no descriptor that was set: there the folder's name form alone decides.
+    if (IsRunningOnWine())
+        return true;
     // GetKernelObjectSecurity reads the descriptor through the handle alone. GetSecurityInfo
     // would load ntmarta.dll by its bare name, which is no known DLL.
     DWORD size = 0;
@@ -158,6 +162,9 @@ bool KeepsPrivateFolders(const OpenFolder& parent) {
         (flags & FILE_PERSISTENT_ACLS) == 0) {
         return false;
     }
+    // Wine makes the folder's descriptor up from its Unix mode.
+    if (IsRunningOnWine())
+        return true;
     DWORD size = 0;
     const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
     GetKernelObjectSecurity(parent.handle.Get(), wanted, nullptr, 0, &size);
@@ -203,11 +210,14 @@ bool KeepsPrivateFolders(const OpenFolder& parent) {
 
 bool ProtectMovedFile(HANDLE file) {
     PrivateSecurity security;
-    return security.Get() != nullptr &&
-           SetKernelObjectSecurity(file,
+    if (security.Get() == nullptr)
+        return false;
+    // Wine keeps no descriptor of a file, and may refuse the owner as well.
+    return SetKernelObjectSecurity(file,
                                    OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
                                        PROTECTED_DACL_SECURITY_INFORMATION,
-                                   security.Get());
+                                   security.Get()) ||
+           IsRunningOnWine();
 }
 
 bool OpenDriveRoot(char16_t drive, OpenFolder& root) {
@@ -259,12 +269,6 @@ bool CreatePrivateFolder(const OpenFolder& parent, PrivateFolderKind kind, OpenF
         if (!made.IsValid())
             continue;
         const WidePath path = parent.path + u"\\" + name;
-        // Given once more through the handle: Wine keeps a descriptor only when it is set, and
-        // makes one up from the Unix mode otherwise. Windows already has it from the creation.
-        SetKernelObjectSecurity(made.Get(),
-                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                    PROTECTED_DACL_SECURITY_INFORMATION,
-                                security.Get());
         // The owner is read back: a token that may not name Administrators as owner, or a
         // file system that keeps no descriptors, gives a folder that is not private.
         if (IsLinkOrUnknown(made.Get(), WideChars(path)) || !HasPrivateSecurity(made.Get())) {

@@ -42,12 +42,6 @@ std::string WindowsDirectory() {
     return path;
 }
 
-// The Windows directory's Temp as Windows gives it: owned by SYSTEM; SYSTEM and Administrators
-// full control; Users may add files and folders and traverse, nothing more; the creator of an
-// entry owns it (inherited only).
-const char kWindowsTempSecurity[] =
-    "O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;FA;;;CO)(A;CI;0x100026;;;BU)";
-
 std::map<std::string, unsigned long long> g_systemBefore;
 WintrustStandIn g_standIn;
 
@@ -246,8 +240,6 @@ TEST_F(RemovalTest, CleanReportsEachFileAndNoWritesNothing) {
 // through folders its user can change: one its user holds open fails, with nothing scheduled;
 // one that is only loaded is moved into a private folder first and scheduled there.
 TEST_F(RemovalTest, BusyLibrariesOutsideTheSystemDirectoryAreNotScheduledWhereTheyAre) {
-    FolderSecurity temp(WindowsTempDirectory(), kWindowsTempSecurity);
-    ASSERT_TRUE(temp.IsSet());
     const std::string folder = TempDirectory() + "vormak-e2e-user";
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string code;
@@ -286,35 +278,6 @@ TEST_F(RemovalTest, BusyLibrariesOutsideTheSystemDirectoryAreNotScheduledWhereTh
     }
     shell.End();
     opener.End();
-    seeded.push_back(folder);  // removed last, once empty
-}
-
-// A restart folder is made only where no user may delete its parent's entries: with a Temp that
-// lets Users do so, a loaded library outside the system directory is neither moved nor
-// scheduled, and its line says " 失败".
-TEST_F(RemovalTest, NoRestartFolderWhereUsersMayDeleteEntries) {
-    const std::string usersDelete = std::string(kWindowsTempSecurity) + "(A;;0x40;;;BU)";
-    FolderSecurity temp(WindowsTempDirectory(), usersDelete.c_str());
-    ASSERT_TRUE(temp.IsSet());
-    const std::string folder = TempDirectory() + "vormak-e2e-user";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    std::string code;
-    ASSERT_TRUE(ReadWholeFile(WindowsPathOf(CODE_HIT_DLL_PATH), &code));
-    const std::string loaded = Seed(folder + "\\vtloaded.dll", code);
-    BusyFile shell;
-    ASSERT_TRUE(shell.Start("shell", loaded));
-
-    ASSERT_TRUE(app.Start());
-    ScanAndExpect({loaded});
-    HWND box = CleanAndWaitForQuestion();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(app.StatusText(),
-              StatusBanner() + "\r\n清除木马:\r\n" + loaded + " 失败\r\n" + "清除完成!\r\n");
-    PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
-    EXPECT_TRUE(FileExists(loaded));
-    EXPECT_EQ(NewPrivateFolder(g_foldersBefore), "");
-    EXPECT_TRUE(PendingRenames().empty());
-    shell.End();
     seeded.push_back(folder);  // removed last, once empty
 }
 

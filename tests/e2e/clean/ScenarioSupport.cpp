@@ -1,6 +1,5 @@
 #include "ScenarioSupport.h"
 
-#include <sddl.h>
 
 #include <wincrypt.h>
 #include <tlhelp32.h>
@@ -310,32 +309,6 @@ bool ReadCommandLine(HANDLE process, std::wstring* commandLine) {
         return false;
     commandLine->assign(text.data(), line.Length / 2);
     return true;
-}
-
-FolderSecurity::FolderSecurity(const std::string& folder, const char* sddl) : folder_(folder) {
-    const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    DWORD size = 0;
-    GetFileSecurityA(folder.c_str(), what, nullptr, 0, &size);
-    old_.resize(size);
-    if (size == 0 || !GetFileSecurityA(folder.c_str(), what, old_.data(), size, &size)) {
-        old_.clear();
-        return;
-    }
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
-                                                              nullptr)) {
-        return;
-    }
-    set_ = SetFileSecurityA(folder.c_str(), what | PROTECTED_DACL_SECURITY_INFORMATION,
-                            descriptor) != FALSE;
-    LocalFree(descriptor);
-}
-
-FolderSecurity::~FolderSecurity() {
-    if (set_ && !old_.empty()) {
-        SetFileSecurityA(folder_.c_str(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                         old_.data());
-    }
 }
 
 bool ReadDirectoryAndEnvironment(HANDLE process, std::wstring* directory,

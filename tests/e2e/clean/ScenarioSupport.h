@@ -62,23 +62,6 @@ class BusyFile {
     PROCESS_INFORMATION process_ = {};
 };
 
-// Gives a folder the security descriptor `sddl` (owner and DACL) until it is destroyed, then
-// puts the old one back. Wine keeps a descriptor set this way and reports it; without one it
-// makes one up from the Unix mode, with the user as owner and allowed everything.
-class FolderSecurity {
-  public:
-    FolderSecurity(const std::string& folder, const char* sddl);
-    ~FolderSecurity();
-    FolderSecurity(const FolderSecurity&) = delete;
-    FolderSecurity& operator=(const FolderSecurity&) = delete;
-    bool IsSet() const { return set_; }
-
-  private:
-    std::string folder_;
-    std::vector<unsigned char> old_;
-    bool set_ = false;
-};
-
 // The non-empty strings of PendingFileRenameOperations; Clear removes the value.
 std::vector<std::string> PendingRenames();
 void ClearPendingRenames();
