@@ -85,20 +85,27 @@ void EmptyFolder(HANDLE folder, const WidePath& path) {
     } while (FindNextFileW(search.Get(), &entry));
 }
 
+// The owner and DACL of an open object (READ_CONTROL), through the handle alone:
+// GetSecurityInfo would load ntmarta.dll by its bare name, which is no known DLL.
+bool ReadOwnerAndDacl(HANDLE object, std::vector<std::uint8_t>& descriptor) {
+    const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD size = 0;
+    GetKernelObjectSecurity(object, wanted, nullptr, 0, &size);
+    if (size == 0 || size > 64 * 1024)
+        return false;
+    descriptor.resize(size);
+    return GetKernelObjectSecurity(object, wanted, descriptor.data(), size, &size) != FALSE;
+}
+
 }  // namespace
 
 bool HasPrivateSecurity(HANDLE object) {
     // Wine reports no descriptor that was set: there the folder's name form alone decides.
     if (IsRunningOnWine())
         return true;
-    // GetKernelObjectSecurity reads the descriptor through the handle alone. GetSecurityInfo
-    // would load ntmarta.dll by its bare name, which is no known DLL.
-    DWORD size = 0;
-    const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    GetKernelObjectSecurity(object, wanted, nullptr, 0, &size);
-    if (size == 0 || size > 64 * 1024)
+    std::vector<std::uint8_t> buffer;
+    if (!ReadOwnerAndDacl(object, buffer))
         return false;
-    std::vector<std::uint8_t> buffer(size);
     PSECURITY_DESCRIPTOR descriptor = buffer.data();
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
@@ -108,8 +115,7 @@ bool HasPrivateSecurity(HANDLE object) {
     BOOL daclDefaulted = FALSE;
     PACL dacl = nullptr;
     ACL_SIZE_INFORMATION aclSize = {};
-    return GetKernelObjectSecurity(object, wanted, descriptor, size, &size) &&
-           GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+    return GetSecurityDescriptorControl(descriptor, &control, &revision) &&
            (control & SE_DACL_PROTECTED) != 0 &&
            GetSecurityDescriptorOwner(descriptor, &owner, &ownerDefaulted) &&
            IsAdministratorsSid(owner) &&
@@ -165,12 +171,9 @@ bool KeepsPrivateFolders(const OpenFolder& parent) {
     // Wine makes the folder's descriptor up from its Unix mode.
     if (IsRunningOnWine())
         return true;
-    DWORD size = 0;
-    const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    GetKernelObjectSecurity(parent.handle.Get(), wanted, nullptr, 0, &size);
-    if (size == 0 || size > 64 * 1024)
+    std::vector<std::uint8_t> buffer;
+    if (!ReadOwnerAndDacl(parent.handle.Get(), buffer))
         return false;
-    std::vector<std::uint8_t> buffer(size);
     PSECURITY_DESCRIPTOR descriptor = buffer.data();
     PSID owner = nullptr;
     BOOL defaulted = FALSE;
@@ -179,8 +182,7 @@ bool KeepsPrivateFolders(const OpenFolder& parent) {
     ACL_SIZE_INFORMATION aclSize = {};
     TrustedInstallerSid trustedInstaller;
     // A missing (null) DACL grants everyone everything.
-    if (!GetKernelObjectSecurity(parent.handle.Get(), wanted, descriptor, size, &size) ||
-        !GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
         !IsSystemSid(owner, trustedInstaller) ||
         !GetSecurityDescriptorDacl(descriptor, &daclPresent, &dacl, &defaulted) || !daclPresent ||
         dacl == nullptr ||
