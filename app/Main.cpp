@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "app/Program.h"
+#include "clean/UploadSamples.h"
 
 namespace {
 
@@ -26,5 +27,10 @@ void RestrictLibrarySearch() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything else can load a library.
     RestrictLibrarySearch();
+#ifdef VORMAK_LOOPBACK_REPORTER
+    // The demo's program carries the loopback reporter, which takes the receiver's address from
+    // the environment.
+    PassToReporter("TARNUP_ENDPOINT");
+#endif
     return RunProgram(instance);
 }

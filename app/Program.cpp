@@ -4,10 +4,13 @@
 #include <objbase.h>
 
 #include "app/MainDialog.h"
+#include "ui/DesktopShell.h"
 #include "ui/ModuleState.h"
 
 int RunProgram(HINSTANCE instance) {
     CoInitialize(nullptr);
+    // Before any other COM call: once an object reference has been unmarshalled it is too late.
+    SecureProcessCom();
     DefWindowProcA(nullptr, 0, 0, 0);
 
     INITCOMMONCONTROLSEX controls;

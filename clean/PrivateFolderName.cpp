@@ -3,11 +3,20 @@
 namespace {
 
 const char kHexDigits[] = "0123456789abcdef";
+const char kRestartInfix[] = "restart-";
+
+WidePath Prefix(PrivateFolderKind kind) {
+    WidePath prefix = WidenAscii(kPrivateFolderPrefix);
+    if (kind == PrivateFolderKind::Restart)
+        prefix += WidenAscii(kRestartInfix);
+    return prefix;
+}
 
 }  // namespace
 
-WidePath FormatPrivateFolderName(const std::uint8_t random[kPrivateFolderRandomBytes]) {
-    WidePath name = WidenAscii(kPrivateFolderPrefix);
+WidePath FormatPrivateFolderName(PrivateFolderKind kind,
+                                 const std::uint8_t random[kPrivateFolderRandomBytes]) {
+    WidePath name = Prefix(kind);
     for (std::size_t i = 0; i < kPrivateFolderRandomBytes; ++i) {
         name += char16_t(kHexDigits[random[i] >> 4]);
         name += char16_t(kHexDigits[random[i] & 15]);
@@ -15,8 +24,8 @@ WidePath FormatPrivateFolderName(const std::uint8_t random[kPrivateFolderRandomB
     return name;
 }
 
-bool IsPrivateFolderName(const WidePath& name) {
-    const WidePath prefix = WidenAscii(kPrivateFolderPrefix);
+bool IsPrivateFolderName(PrivateFolderKind kind, const WidePath& name) {
+    const WidePath prefix = Prefix(kind);
     if (name.size() != prefix.size() + 2 * kPrivateFolderRandomBytes ||
         name.compare(0, prefix.size(), prefix) != 0) {
         return false;

@@ -9,6 +9,7 @@
 
 #include "clean/PrivateFolder.h"
 #include "detect/NameTest.h"
+#include "win/FinalPath.h"
 #include "win/HeldFolders.h"
 #include "win/NtFiles.h"
 #include "win/UniqueHandle.h"
@@ -57,14 +58,16 @@ class RestartFolders {
     RestartFolders() {
         haveTemp_ = OpenWindowsTemp(temp_) && GetFileIdentity(temp_.handle.Get(), tempIdentity_);
     }
-    // Moves the open file (DELETE access) out of its held folders into the private folder of
-    // its volume; `moved` receives its new path.
+    // Moves the open file (DELETE, WRITE_DAC and WRITE_OWNER access) out of its held folders
+    // into the private folder of its volume, with the folder's owner and DACL; `moved` receives
+    // its new path.
     bool MoveAside(HANDLE file, const DrivePathParts& parts, WidePath& moved) {
         BY_HANDLE_FILE_INFORMATION identity;
         if (!GetFileIdentity(file, identity))
             return false;
         Entry* entry = FolderOnVolume(identity.dwVolumeSerialNumber, parts.drive);
-        if (entry == nullptr)
+        // Its former owner could otherwise still open it by its new name and change its DACL.
+        if (entry == nullptr || !ProtectMovedFile(file))
             return false;
         const WidePath name = WidenAscii(std::to_string(entry->moved + 1).c_str());
         if (!MoveOpenFileInto(file, entry->folder.handle.Get(), name))
@@ -73,7 +76,9 @@ class RestartFolders {
         moved = entry->folder.path + u"\\" + name;
         return true;
     }
-    // After the files: each folder is removed at the restart too, or at once when it is empty.
+    // After the files: each folder is removed at the restart too, after the files in it, or at
+    // once when it is empty. Nothing else removes a restart folder: an upload's clean-up takes
+    // only its own name form.
     void ScheduleFolders() {
         for (Entry& entry : entries_) {
             if (entry.moved == 0)
@@ -101,10 +106,14 @@ class RestartFolders {
                 return nullptr;
             parent = &root;
         }
+        // A folder on a volume without ACLs, or in one whose users may remove its entries, would
+        // let a user replace the scheduled path before the restart.
         Entry entry;
         entry.volume = volume;
-        if (!CreatePrivateFolder(*parent, entry.folder))
+        if (!KeepsPrivateFolders(*parent) ||
+            !CreatePrivateFolder(*parent, PrivateFolderKind::Restart, entry.folder)) {
             return nullptr;
+        }
         entries_.push_back(std::move(entry));
         return &entries_.back();
     }
@@ -114,6 +123,25 @@ class RestartFolders {
     BY_HANDLE_FILE_INFORMATION tempIdentity_ = {};
     std::vector<Entry> entries_;
 };
+
+// Schedules the file `name` in the held folder for deletion at the restart under the name the
+// open file has on disk. The text of its path may name another file at boot: a 32-bit program
+// on 64-bit Windows sees SysWOW64 where its path says system32, and the native system deleting
+// at boot does not.
+bool ScheduleHeldFile(HANDLE folder, const WidePath& name) {
+    const ULONG shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    // Read access for XP's mapping name; a file its holder shares with no reader still gives
+    // its final name (Vista and later) through a handle that may only read attributes.
+    FileHandle file(OpenInFolder(folder, name, FILE_READ_DATA | FILE_READ_ATTRIBUTES, shareAll,
+                                 kNtFileOpen, kNtNonDirectoryFile));
+    if (!file.IsValid()) {
+        file.Reset(OpenInFolder(folder, name, FILE_READ_ATTRIBUTES, shareAll, kNtFileOpen,
+                                kNtNonDirectoryFile));
+    }
+    WidePath held;
+    return file.IsValid() && GetHeldFilePath(file.Get(), held) &&
+           MoveFileExW(WideChars(held), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
 
 // What one Clean needs for every file: the system directory's identity and the restart folders.
 struct CleanContext {
@@ -153,11 +181,9 @@ const char* RemoveFile(const char* path, CleanContext& context) {
                                  kNtFileOpen, kNtNonDirectoryFile | kNtDeleteOnClose));
     if (file.IsValid())
         return kRemoved;
-    if (MayScheduleInPlace(folders, parts, context.System())) {
-        return MoveFileExW(WideChars(wide), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? kScheduled
-                                                                                  : kFailed;
-    }
-    FileHandle busy(OpenInFolder(folders.Innermost(), parts.name, DELETE,
+    if (MayScheduleInPlace(folders, parts, context.System()))
+        return ScheduleHeldFile(folders.Innermost(), parts.name) ? kScheduled : kFailed;
+    FileHandle busy(OpenInFolder(folders.Innermost(), parts.name, DELETE | WRITE_DAC | WRITE_OWNER,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  kNtFileOpen, kNtNonDirectoryFile));
     WidePath moved;

@@ -1,5 +1,6 @@
 #include "clean/UploadFormat.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -158,4 +159,31 @@ bool FormatReporterParameters(const char* listPath, char* buffer, std::size_t si
 void UnscrambleBytes(std::uint8_t* bytes, std::size_t size, std::uint8_t key) {
     for (std::size_t i = 0; i < size; ++i)
         bytes[i] ^= key;
+}
+
+WidePath FormatReporterEnvironment(const WidePath& systemDirectory,
+                                   const WidePath& windowsDirectory,
+                                   const std::vector<WidePath>& passed) {
+    std::vector<WidePath> entries = passed;
+    entries.push_back(u"PATH=" + systemDirectory + u";" + windowsDirectory);
+    entries.push_back(u"SystemDrive=" + windowsDirectory.substr(0, 2));
+    entries.push_back(u"SystemRoot=" + windowsDirectory);
+    entries.push_back(u"windir=" + windowsDirectory);
+    const auto folded = [](const WidePath& entry) {
+        WidePath name = entry.substr(0, entry.find(u'='));
+        for (char16_t& unit : name) {
+            if (unit >= u'a' && unit <= u'z')
+                unit = char16_t(unit - u'a' + u'A');
+        }
+        return name;
+    };
+    std::stable_sort(entries.begin(), entries.end(),
+                     [&](const WidePath& a, const WidePath& b) { return folded(a) < folded(b); });
+    WidePath block;
+    for (const WidePath& entry : entries) {
+        block += entry;
+        block += u'\0';
+    }
+    block += u'\0';
+    return block;
 }

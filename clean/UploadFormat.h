@@ -70,3 +70,13 @@ bool FormatReporterParameters(const char* listPath, char* buffer, std::size_t si
 // The embedded reporter files are stored XORed with this key.
 const std::uint8_t kReporterScrambleKey = 0x6B;
 void UnscrambleBytes(std::uint8_t* bytes, std::size_t size, std::uint8_t key);
+
+// The reporter's whole environment block (for CREATE_UNICODE_ENVIRONMENT): SystemDrive,
+// SystemRoot and windir from the Windows directory ("C:\\Windows"), PATH of the system and
+// Windows directories only, and the "NAME=value" entries of `passed`, sorted by name with ASCII
+// letters folded, as Windows keeps a block, each ended by a zero and the block by another. Nothing
+// of the user's environment comes along (no PATH of theirs, no __COMPAT_LAYER): the reporter runs
+// elevated. May throw std::bad_alloc.
+WidePath FormatReporterEnvironment(const WidePath& systemDirectory,
+                                   const WidePath& windowsDirectory,
+                                   const std::vector<WidePath>& passed);

@@ -135,6 +135,27 @@ bool WriteAndHold(const char* ansiPath, const std::vector<std::uint8_t>& bytes, 
     return true;
 }
 
+std::vector<WidePath> g_passedToReporter;
+
+// The reporter's environment: the system's directories and what test builds pass on.
+bool ReporterEnvironment(WidePath& block) {
+    wchar_t system[MAX_PATH];
+    wchar_t windows[MAX_PATH];
+    const UINT systemLength = GetSystemDirectoryW(system, MAX_PATH);
+    const UINT windowsLength = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (systemLength == 0 || systemLength >= MAX_PATH || windowsLength < 2 ||
+        windowsLength >= MAX_PATH) {
+        return false;
+    }
+    WidePath windowsPath(reinterpret_cast<const char16_t*>(windows), windowsLength);
+    if (windowsPath.back() == u'\\')
+        windowsPath.pop_back();
+    block =
+        FormatReporterEnvironment(WidePath(reinterpret_cast<const char16_t*>(system), systemLength),
+                                  windowsPath, g_passedToReporter);
+    return true;
+}
+
 // The program name quoted, then exactly the parameters "/files:" and the list's path.
 WidePath ReporterCommandLine(const WidePath& reporter, const WidePath& list) {
     return u"\"" + reporter + u"\" /files:" + list;
@@ -149,7 +170,8 @@ bool StartUpload(const char* tag) {
     RemoveEarlierPrivateFolders(temp);
     OpenFolder folder;
     std::string folderPath;
-    if (!CreatePrivateFolder(temp, folder) || !WideToAnsiExact(WideChars(folder.path), folderPath))
+    if (!CreatePrivateFolder(temp, PrivateFolderKind::Upload, folder) ||
+        !WideToAnsiExact(WideChars(folder.path), folderPath))
         return false;
     char exePath[kUploadBufferSize];
     char listPath[kUploadBufferSize];
@@ -168,13 +190,21 @@ bool StartUpload(const char* tag) {
         return false;
     }
     WidePath commandLine = ReporterCommandLine(reporter, list);
+    WidePath environment;
+    if (!ReporterEnvironment(environment)) {
+        g_hold.Release();
+        return false;
+    }
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
     PROCESS_INFORMATION started = {};
+    // Started in its own folder, so that nothing it opens by a relative name comes from the
+    // user's current directory.
     if (!CreateProcessW(WideChars(reporter), reinterpret_cast<wchar_t*>(&commandLine[0]), nullptr,
-                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+                        nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &environment[0],
+                        WideChars(folder.path), &startup, &started)) {
         return false;
     }
     // Not waited for: the reporter runs on its own and removes the list when done.
@@ -211,6 +241,18 @@ int ExtractReporter(const char* tempDir, char* exePath, ReporterHold& hold) {
         return 0;
     }
     return 1;
+}
+
+void PassToReporter(const char* name) {
+    wchar_t value[kUploadBufferSize];
+    WidePath wideName;
+    if (!AnsiToWideExact(name, wideName))
+        return;
+    const DWORD length = GetEnvironmentVariableW(WideChars(wideName), value, kUploadBufferSize);
+    if (length == 0 || length >= kUploadBufferSize)
+        return;
+    g_passedToReporter.push_back(wideName + u"=" +
+                                 WidePath(reinterpret_cast<const char16_t*>(value), length));
 }
 
 bool UploadSamples(const char* tag) {

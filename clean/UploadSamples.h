@@ -24,6 +24,11 @@ int ExtractReporter(const char* tempDir, char* exePath, ReporterHold& hold);
 // The upload on the user's consent, in a fresh private folder under the Windows directory's
 // Temp (folders of earlier uploads are removed first): the reporter files, the finished upload
 // list, then the reporter started by its held file's final path with "/files:" and the list's
-// path. Reports nothing to the user and does not wait for the reporter; true when it was
-// started.
+// path, in that folder and with an environment the program builds (FormatReporterEnvironment).
+// Reports nothing to the user and does not wait for the reporter; true when it was started.
 bool UploadSamples(const char* tag);
+
+// Passes the program's own value of the environment variable `name` on to the reporter. Only
+// test builds call it (the loopback reporter's TARNUP_ENDPOINT); the shipped program passes
+// nothing of its environment on.
+void PassToReporter(const char* name);

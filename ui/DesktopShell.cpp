@@ -1,6 +1,7 @@
 #include "ui/DesktopShell.h"
 
 #include <exdisp.h>
+#include <sddl.h>
 #include <servprov.h>
 #include <shldisp.h>
 #include <shlguid.h>
@@ -11,6 +12,13 @@
 #include "win/SystemLibrary.h"
 
 namespace {
+
+// Calls into this process: COM_RIGHTS_EXECUTE and COM_RIGHTS_EXECUTE_LOCAL for SYSTEM and
+// Administrators. A process of the same user without elevation holds Administrators for denial
+// only and is refused.
+const wchar_t kComAccess[] = L"O:BAG:BAD:(A;;0x3;;;SY)(A;;0x3;;;BA)";
+
+bool g_comSecured = false;
 
 // A COM interface pointer, released on every path.
 template <typename Interface>
@@ -141,11 +149,6 @@ bool GetDesktopShellDispatch(ComPointer<IShellDispatch2>& dispatch) {
 }  // namespace
 
 bool IsProcessElevated() {
-    // Elevation exists from Vista (6.0) on. Checked first: Wine answers the token query whatever
-    // Windows version it reports, also when it reports XP.
-    const DWORD version = GetVersion();
-    if (LOBYTE(LOWORD(version)) < 6)
-        return false;
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return false;
@@ -159,9 +162,42 @@ bool IsProcessElevated() {
     return elevated;
 }
 
+bool SecureProcessCom() {
+    // COM wants the access check's descriptor in absolute form, with owner and group.
+    PSECURITY_DESCRIPTOR relative = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kComAccess, SDDL_REVISION_1,
+                                                              &relative, nullptr)) {
+        return false;
+    }
+    DWORD descriptorSize = 0;
+    DWORD daclSize = 0;
+    DWORD saclSize = 0;
+    DWORD ownerSize = 0;
+    DWORD groupSize = 0;
+    MakeAbsoluteSD(relative, nullptr, &descriptorSize, nullptr, &daclSize, nullptr, &saclSize,
+                   nullptr, &ownerSize, nullptr, &groupSize);
+    std::vector<unsigned char> descriptor(descriptorSize + 1);
+    std::vector<unsigned char> dacl(daclSize + 1);
+    std::vector<unsigned char> sacl(saclSize + 1);
+    std::vector<unsigned char> owner(ownerSize + 1);
+    std::vector<unsigned char> group(groupSize + 1);
+    const bool made = MakeAbsoluteSD(relative, descriptor.data(), &descriptorSize,
+                                     reinterpret_cast<PACL>(dacl.data()), &daclSize,
+                                     reinterpret_cast<PACL>(sacl.data()), &saclSize, owner.data(),
+                                     &ownerSize, group.data(), &groupSize) != FALSE;
+    LocalFree(relative);
+    if (!made)
+        return false;
+    const HRESULT result =
+        CoInitializeSecurity(descriptor.data(), -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                             RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NO_CUSTOM_MARSHAL, nullptr);
+    g_comSecured = SUCCEEDED(result);
+    return g_comSecured;
+}
+
 bool OpenWithDesktopShell(const char* address) {
     std::vector<wchar_t> wide;
-    if (address == nullptr || !ToWide(address, wide))
+    if (!g_comSecured || address == nullptr || !ToWide(address, wide))
         return false;
     BstrFunctions bstr;
     if (!bstr.IsBound())
@@ -179,6 +215,6 @@ bool OpenWithDesktopShell(const char* address) {
     VARIANT show = EmptyVariant();
     show.vt = VT_I4;
     show.lVal = SW_SHOWNORMAL;
-    return SUCCEEDED(
-        shell.Get()->ShellExecute(file.Get(), noArguments, noDirectory, operation, show));
+    // The shell says S_FALSE when it could not open the address.
+    return shell.Get()->ShellExecute(file.Get(), noArguments, noDirectory, operation, show) == S_OK;
 }

@@ -18,3 +18,25 @@ HMODULE LoadSystemLibrary(const wchar_t* fileName) {
         module = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     return module;
 }
+
+bool SystemRandom(void* bytes, unsigned long size) {
+    typedef BOOLEAN(WINAPI * RtlGenRandomProc)(PVOID buffer, ULONG length);
+    // Loaded from the system directory first, the library the forward names is found loaded
+    // when the forward is resolved. Systems before Windows 7 have no cryptbase.dll and keep the
+    // function in advapi32. Neither library is unloaded: both stay for the process anyway.
+    wchar_t path[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + sizeof("\\cryptbase.dll") > MAX_PATH)
+        return false;
+    std::memcpy(path + length, L"\\cryptbase.dll", sizeof(L"\\cryptbase.dll"));
+    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES &&
+        LoadSystemLibrary(L"cryptbase.dll") == nullptr) {
+        return false;
+    }
+    HMODULE advapi = LoadSystemLibrary(L"advapi32.dll");
+    if (advapi == nullptr)
+        return false;
+    RtlGenRandomProc genRandom = reinterpret_cast<RtlGenRandomProc>(
+        reinterpret_cast<void*>(GetProcAddress(advapi, "SystemFunction036")));
+    return genRandom != nullptr && genRandom(bytes, size) != FALSE;
+}

@@ -100,8 +100,8 @@ TEST_F(ExtractReporterTest, PrivateFoldersAreFreshFoldersUnderTheWindowsTemp) {
     ASSERT_TRUE(OpenWindowsTemp(temp));
     OpenFolder first;
     OpenFolder second;
-    ASSERT_TRUE(CreatePrivateFolder(temp, first));
-    ASSERT_TRUE(CreatePrivateFolder(temp, second));
+    ASSERT_TRUE(CreatePrivateFolder(temp, PrivateFolderKind::Upload, first));
+    ASSERT_TRUE(CreatePrivateFolder(temp, PrivateFolderKind::Upload, second));
     EXPECT_NE(first.path, second.path);
     char windows[MAX_PATH] = {};
     GetSystemWindowsDirectoryA(windows, MAX_PATH);
@@ -118,6 +118,33 @@ TEST_F(ExtractReporterTest, PrivateFoldersAreFreshFoldersUnderTheWindowsTemp) {
         second.handle.Close();
         RemoveTree(narrow);
     }
+}
+
+// The clean-up of earlier upload folders takes its own name form only: a restart folder stays
+// until the restart. (Which owner and DACL it takes as the program's own, Wine cannot show: it
+// keeps no descriptor of a file.)
+TEST_F(ExtractReporterTest, CleanUpOfUploadFoldersLeavesRestartFolders) {
+    OpenFolder parent;
+    const std::wstring parentPath = Widen(folder.Path());
+    parent.path = WidePath(reinterpret_cast<const char16_t*>(parentPath.c_str()));
+    parent.handle.Reset(CreateFileW(parentPath.c_str(), GENERIC_READ | FILE_ADD_SUBDIRECTORY,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(parent.handle.IsValid());
+    OpenFolder upload;
+    OpenFolder restart;
+    ASSERT_TRUE(CreatePrivateFolder(parent, PrivateFolderKind::Upload, upload));
+    ASSERT_TRUE(CreatePrivateFolder(parent, PrivateFolderKind::Restart, restart));
+    upload.handle.Close();
+    restart.handle.Close();
+
+    RemoveEarlierPrivateFolders(parent);
+    const auto exists = [](const WidePath& path) {
+        return GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str())) !=
+               INVALID_FILE_ATTRIBUTES;
+    };
+    EXPECT_FALSE(exists(upload.path));
+    EXPECT_TRUE(exists(restart.path));
 }
 
 // The reporter is started by the path its held file has now. Windows XP has no

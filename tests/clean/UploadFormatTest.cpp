@@ -156,3 +156,20 @@ TEST(ListNameTest, NonAsciiPercentQuoteAndBlanksAreEscapedUtf8) {
     EXPECT_FALSE(FormatListName(std::u16string(1, char16_t(0xD800)) + u".dll", value));
     EXPECT_FALSE(FormatListName(u"x" + std::u16string(1, char16_t(0xDC00)), value));
 }
+
+namespace {
+
+// The reporter gets the system's own directories and what the program passes on, nothing else.
+TEST(ReporterEnvironmentTest, BlockHoldsOnlyTheSystemDirectoriesAndThePassedEntries) {
+    const WidePath block = FormatReporterEnvironment(u"C:\\Windows\\system32", u"C:\\Windows",
+                                                     {u"TARNUP_ENDPOINT=http://127.0.0.1:1"});
+    const char16_t expected[] =
+        u"PATH=C:\\Windows\\system32;C:\\Windows\0SystemDrive=C:\0SystemRoot=C:\\Windows\0"
+        u"TARNUP_ENDPOINT=http://127.0.0.1:1\0windir=C:\\Windows\0";
+    EXPECT_EQ(block, WidePath(expected, sizeof(expected) / sizeof(char16_t)));
+    const WidePath bare = FormatReporterEnvironment(u"D:\\W\\system32", u"D:\\W", {});
+    EXPECT_EQ(bare.find(u"TARNUP"), WidePath::npos);
+    EXPECT_EQ(bare.substr(bare.size() - 2), WidePath(2, u'\0'));
+}
+
+}  // namespace

@@ -30,6 +30,18 @@ std::string Lower(std::string text) {
     return text;
 }
 
+std::string Narrow(const std::wstring& text) {
+    char narrow[4096] = {};
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow, sizeof(narrow) - 1, nullptr, nullptr);
+    return narrow;
+}
+
+std::string WindowsDirectory() {
+    char path[MAX_PATH] = {};
+    GetSystemWindowsDirectoryA(path, MAX_PATH);
+    return path;
+}
+
 std::map<std::string, unsigned long long> g_systemBefore;
 WintrustStandIn g_standIn;
 
@@ -285,6 +297,9 @@ struct ReporterStart {
     bool commandLineRead = false;
     std::string folder;                       // the folder of the started program
     std::vector<std::string> changesAllowed;  // what another process managed to do
+    std::wstring directory;                   // its current directory
+    std::vector<std::wstring> environment;    // its environment, entry by entry
+    bool startRead = false;
 };
 
 void InspectReporter(HANDLE process, ReporterStart& seen) {
@@ -304,6 +319,7 @@ void InspectReporter(HANDLE process, ReporterStart& seen) {
     const std::string line = ansiLine;
     const size_t program = line.find("\\tarnrpt.exe\"");
     seen.folder = line[0] == '"' && program != std::string::npos ? line.substr(1, program - 1) : "";
+    seen.startRead = ReadDirectoryAndEnvironment(process, &seen.directory, &seen.environment);
     // This test is another process: try what an unelevated one would. (On Windows the folder's
     // DACL keeps such a process out in any case; Wine does not enforce DACLs, so this sees the
     // program's own holds on the files.)
@@ -344,10 +360,18 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
     HANDLE resume = CreateEventA(nullptr, FALSE, FALSE, (pause + "-resume").c_str());
     ASSERT_TRUE(arm != nullptr && reached != nullptr && resume != nullptr);
     SetEnvironmentVariableA("VORMAK_STUB_WINTRUST_PAUSE", pause.c_str());
+    // What a user's environment may carry: neither may reach the elevated reporter.
+    SetEnvironmentVariableA("__COMPAT_LAYER", "WINXPSP3");
+    char userPath[4096] = {};
+    GetEnvironmentVariableA("PATH", userPath, sizeof(userPath));
+    const std::string plantedPath = TempDirectory() + "vormak-e2e-path";
+    SetEnvironmentVariableA("PATH", (plantedPath + ";" + userPath).c_str());
     PROCESS_INFORMATION started = {};
     ASSERT_TRUE(launcher.Start(e2e::GetOptions().appPath, &started));
     ASSERT_TRUE(app.Adopt(started));
     SetEnvironmentVariableA("VORMAK_STUB_WINTRUST_PAUSE", nullptr);
+    SetEnvironmentVariableA("__COMPAT_LAYER", nullptr);
+    SetEnvironmentVariableA("PATH", userPath);
 
     std::string reporterBytes;
     std::string libraryBytes;
@@ -385,6 +409,29 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
 
         ASSERT_TRUE(seen.commandLineRead);
         EXPECT_EQ(Lower(seen.folder), Lower(folder));
+        // Started in its own folder, with the program's minimal environment. (Windows keeps
+        // the directory with a trailing backslash, Wine without; Wine adds its own WINE*
+        // variables to every process it starts.)
+        ASSERT_TRUE(seen.startRead);
+        std::string directory = Lower(Narrow(seen.directory));
+        if (!directory.empty() && directory.back() == '\\')
+            directory.pop_back();
+        EXPECT_EQ(directory, Lower(folder));
+        std::vector<std::string> variables;
+        for (const std::wstring& entry : seen.environment) {
+            const std::string text = Narrow(entry);
+            const std::string name = text.substr(0, text.find('='));
+            if (name.compare(0, 4, "WINE") == 0)
+                continue;
+            variables.push_back(name);
+            if (Lower(name) == "path")
+                EXPECT_EQ(Lower(text),
+                          Lower("PATH=" + SystemDirectory() + ";" + WindowsDirectory()));
+        }
+        std::sort(variables.begin(), variables.end(),
+                  [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+        EXPECT_EQ(variables,
+                  (std::vector<std::string>{"PATH", "SystemDrive", "SystemRoot", "windir"}));
         // The folder holds the three files, under their names.
         EXPECT_TRUE(FileExists(ListPath(folder)));
         char ansiLine[2048] = {};

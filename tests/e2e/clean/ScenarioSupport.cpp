@@ -1,5 +1,6 @@
 #include "ScenarioSupport.h"
 
+
 #include <wincrypt.h>
 #include <tlhelp32.h>
 #include <winternl.h>
@@ -310,6 +311,59 @@ bool ReadCommandLine(HANDLE process, std::wstring* commandLine) {
         return false;
     commandLine->assign(text.data(), line.Length / 2);
     return true;
+}
+
+bool ReadDirectoryAndEnvironment(HANDLE process, std::wstring* directory,
+                                 std::vector<std::wstring>* environment) {
+    typedef LONG(NTAPI * QueryFn)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    QueryFn query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    if (query == nullptr)
+        return false;
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0 ||
+        basic.PebBaseAddress == nullptr) {
+        return false;
+    }
+    // 32-bit layouts: PEB.ProcessParameters at 0x10; there CurrentDirectory.DosPath at 0x24 and
+    // Environment at 0x48.
+    const char* peb = reinterpret_cast<const char*>(basic.PebBaseAddress);
+    void* parameters = nullptr;
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, peb + 0x10, &parameters, sizeof(parameters), &read) ||
+        parameters == nullptr) {
+        return false;
+    }
+    UNICODE_STRING path = {};
+    const wchar_t* block = nullptr;
+    if (!ReadProcessMemory(process, static_cast<const char*>(parameters) + 0x24, &path,
+                           sizeof(path), &read) ||
+        !ReadProcessMemory(process, static_cast<const char*>(parameters) + 0x48, &block,
+                           sizeof(block), &read) ||
+        path.Buffer == nullptr || block == nullptr) {
+        return false;
+    }
+    std::vector<wchar_t> text(path.Length / 2 + 1, L'\0');
+    if (!ReadProcessMemory(process, path.Buffer, text.data(), path.Length, &read))
+        return false;
+    directory->assign(text.data(), path.Length / 2);
+    // Entry by entry up to the empty one that ends the block; at most 64 K characters.
+    environment->clear();
+    std::wstring entry;
+    for (size_t i = 0; i < 65536; ++i) {
+        wchar_t unit = 0;
+        if (!ReadProcessMemory(process, block + i, &unit, sizeof(unit), &read))
+            return false;
+        if (unit != L'\0') {
+            entry += unit;
+            continue;
+        }
+        if (entry.empty())
+            return true;
+        environment->push_back(entry);
+        entry.clear();
+    }
+    return false;
 }
 
 DebugLauncher::~DebugLauncher() {

@@ -68,6 +68,10 @@ void ClearPendingRenames();
 
 // Command line of another process, read from its process parameters.
 bool ReadCommandLine(HANDLE process, std::wstring* commandLine);
+// Current directory and environment block (its "NAME=value" entries) of another process, read
+// from its process parameters.
+bool ReadDirectoryAndEnvironment(HANDLE process, std::wstring* directory,
+                                 std::vector<std::wstring>* environment);
 
 // Ends every running process whose executable has the given file name (case-insensitive), such
 // as a reporter that an upload started on its own. Returns how many were ended.
