@@ -1,16 +1,17 @@
 #include "win/MappedModule.h"
 
 #include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
 
-#include "win/AnsiName.h"
 #include "win/SystemLibrary.h"
+#include "win/WideText.h"
 
 namespace {
 
-// Device names are longer than the drive paths they become; room for a MAX_PATH drive path.
-const DWORD kMappedNameSize = 1024;
-// Each UTF-16 unit becomes at most two bytes in a double-byte code page.
-const DWORD kAnsiNameSize = 2 * kMappedNameSize;
+// Device names are longer than the drive paths they become; room for the longest path.
+const DWORD kMappedNameSize = 32768 + 1024;
 
 // psapi.dll's GetMappedFileNameW, which Windows XP has too.
 typedef DWORD(WINAPI* GetMappedFileNameWProc)(HANDLE process, void* address, wchar_t* name,
@@ -89,10 +90,8 @@ bool GetImageMappingSize(HANDLE process, const void* base, DWORD* size) {
 }
 
 bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
-                         char* path, size_t size) {
-    if (path == nullptr || size == 0)
-        return false;
-    path[0] = '\0';
+                         WidePath& path) {
+    path.clear();
     // An address inside a mapping would give the same name: only its start is accepted.
     MEMORY_BASIC_INFORMATION region;
     if (VirtualQueryEx(process, base, &region, sizeof(region)) != sizeof(region) ||
@@ -102,19 +101,32 @@ bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTabl
     const GetMappedFileNameWProc getMappedFileName = BindGetMappedFileNameW();
     if (getMappedFileName == nullptr)
         return false;
-    // Taken in UTF-16: the ANSI call converts with best-fit characters, which can turn a
-    // folder a user named "System32" with a fullwidth backslash into another path.
-    wchar_t mappedName[kMappedNameSize];
+    // Taken in UTF-16 and kept so: the ANSI call converts with best-fit characters, which can
+    // turn a folder a user named "System32" with a fullwidth backslash into another path, and
+    // a name with a letter the code page lacks has no ANSI form at all.
+    std::vector<wchar_t> mappedName(kMappedNameSize);
     const DWORD length =
-        getMappedFileName(process, const_cast<void*>(base), mappedName, kMappedNameSize);
+        getMappedFileName(process, const_cast<void*>(base), mappedName.data(), kMappedNameSize);
     // A name that filled the buffer may have been cut.
     if (length == 0 || length >= kMappedNameSize - 1)
         return false;
-    mappedName[length] = L'\0';
-    char ansiName[kAnsiNameSize];
-    if (!WideToAnsiExactly(CP_ACP, mappedName, ansiName, sizeof(ansiName)))
+    const WidePath name(reinterpret_cast<const char16_t*>(mappedName.data()), length);
+    return DevicePathToDrivePath(name, drives, path);
+}
+
+bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
+                         char* path, size_t size) {
+    if (path == nullptr || size == 0)
         return false;
-    return DevicePathToDrivePath(ansiName, drives, path, size);
+    path[0] = '\0';
+    WidePath wide;
+    std::string ansi;
+    if (!GetMappedModulePath(process, base, drives, wide) ||
+        !WideToAnsiExact(WideChars(wide), ansi) || ansi.size() >= size) {
+        return false;
+    }
+    std::memcpy(path, ansi.c_str(), ansi.size() + 1);
+    return true;
 }
 
 bool GetMappedModulePath(HANDLE process, const void* base, char* path, size_t size) {
