@@ -3,4 +3,3 @@
 
 // The fixed text that heads everything shown in the status box.
 const std::string& StatusBanner();
-

@@ -12,9 +12,7 @@
 namespace {
 
 std::u16string Wide(const std::string& ansi) {
-    std::wstring wide(ansi.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), &wide[0],
-                                    int(wide.size())));
+    const std::wstring wide = Widen(ansi);
     return std::u16string(wide.begin(), wide.end());
 }
 

@@ -44,7 +44,7 @@ TEST(NameTest, AnyCharacterAfterThePrefixCounts) {
     // Letters no ANSI code page of the system may hold: the name is read as it is.
     EXPECT_TRUE(PassesNameTest(u"gd\uD55C.dll"));
     EXPECT_TRUE(PassesNameTest(u"bj\u00DF"));
-    EXPECT_TRUE(PassesNameTest(u"addr\u3000"));  // an ideographic space is no blank
+    EXPECT_TRUE(PassesNameTest(u"addr\u3000"));     // an ideographic space is no blank
     EXPECT_FALSE(PassesNameTest(u"g\uFF44x.dll"));  // a fullwidth "d" is not "d"
     EXPECT_TRUE(PassesNameTest(u"gd" + WidePath(300, u'x')));
 }

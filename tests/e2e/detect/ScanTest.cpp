@@ -34,22 +34,15 @@ std::string TestDirectory() {
     return directory.substr(0, directory.rfind('\\'));
 }
 
-std::wstring Wide(const std::string& ansi) {
-    std::wstring wide(ansi.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), &wide[0],
-                                    int(wide.size())));
-    return wide;
-}
-
 // The stand-in desktop shell with the given libraries loaded; ended on destruction.
 class FakeShell {
   public:
     // The libraries' paths in ANSI, then any in UTF-16 alone.
     bool Start(const std::vector<std::string>& libraries,
                const std::vector<std::wstring>& wideLibraries = {}) {
-        std::wstring line = L"\"" + Wide(TestDirectory()) + L"\\vt_fake_shell.exe\"";
+        std::wstring line = L"\"" + Widen(TestDirectory()) + L"\\vt_fake_shell.exe\"";
         for (const std::string& library : libraries)
-            line += L" \"" + Wide(library) + L"\"";
+            line += L" \"" + Widen(library) + L"\"";
         for (const std::wstring& library : wideLibraries)
             line += L" \"" + library + L"\"";
         std::vector<wchar_t> mutableLine(line.begin(), line.end());
@@ -296,7 +289,7 @@ TEST_F(ScanTest, CodeWrittenIntoMemoryListsOnlyAnUnvouchedFileThatCarriesTheMark
 
 TEST_F(ScanTest, RealSystemLibrariesPassTheNameTestButAreNotListed) {
     // The names alone would list Wine's own gdi32.dll and friends; their first section decides.
-    const std::wstring mask = Wide(seed::SystemDirectory()) + L"\\*.dll";
+    const std::wstring mask = Widen(seed::SystemDirectory()) + L"\\*.dll";
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW(mask.c_str(), &entry);
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
@@ -330,7 +323,7 @@ TEST_F(ScanTest, RealSystemLibrariesPassTheNameTestButAreNotListed) {
 // Unicode calls, and each is removed.
 TEST_F(ScanTest, NamesOutsideTheCodePageAndPathsPastMaxPathAreListedAndRemoved) {
     const std::wstring korean = L"\uD55C";
-    const std::wstring system = Wide(seed::SystemDirectory());
+    const std::wstring system = Widen(seed::SystemDirectory());
     const auto upack = seed::LibraryImage(".Upack");
     seed::SeededTree tree;
     // Three levels of *.dll directories: the system directory plus these is 244 characters.
@@ -344,7 +337,7 @@ TEST_F(ScanTest, NamesOutsideTheCodePageAndPathsPastMaxPathAreListedAndRemoved) 
     ASSERT_TRUE(tree.File(third + "\\gdtemp.dll", upack));
     const std::string longName = "gd" + std::string(20, 'x') + ".dll";
     ASSERT_TRUE(tree.RenameBeyondMaxPath(third + "\\gdtemp.dll", longName));
-    const std::wstring nested = system + L"\\" + Wide(third) + L"\\" + Wide(longName);
+    const std::wstring nested = system + L"\\" + Widen(third) + L"\\" + Widen(longName);
     ASSERT_GT(nested.size(), 260u);
 
     const std::wstring library = system + L"\\gd" + korean + L".dll";
@@ -356,10 +349,10 @@ TEST_F(ScanTest, NamesOutsideTheCodePageAndPathsPastMaxPathAreListedAndRemoved) 
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) ||
                 GetLastError() == ERROR_ALREADY_EXISTS);
     ASSERT_TRUE(
-        CopyFileW((Wide(TestDirectory()) + L"\\vtcode.dll").c_str(), module.c_str(), FALSE));
+        CopyFileW((Widen(TestDirectory()) + L"\\vtcode.dll").c_str(), module.c_str(), FALSE));
     for (const std::wstring& path : {library, companion}) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                  nullptr);
+        HANDLE file =
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         DWORD written = 0;
         if (path == library)
@@ -371,13 +364,12 @@ TEST_F(ScanTest, NamesOutsideTheCodePageAndPathsPastMaxPathAreListedAndRemoved) 
 
     e2e::App app;
     ASSERT_TRUE(app.Start());
-    const std::wstring found = Wide(StatusBanner()) + L"\r\n发现木马:\r\n" + nested + L"\r\n" +
+    const std::wstring found = Widen(StatusBanner()) + L"\r\n发现木马:\r\n" + nested + L"\r\n" +
                                library + L"\r\n" + companion + L"\r\n" + module +
                                L"\r\n请确认后点击清除!";
     EXPECT_TRUE(app.Press(kScan) &&
-                e2e::WaitUntil(
-                    [&] { return app.IsEnabled(kScan) && app.StatusTextW() == found; },
-                    kScanTimeoutMs))
+                e2e::WaitUntil([&] { return app.IsEnabled(kScan) && app.StatusTextW() == found; },
+                               kScanTimeoutMs))
         << app.StatusText();
     e2e::SaveWindowScreenshot(app.MainWindow(), "detect-scan-unicode");
     // The library is let go, so that Clean can remove it at once.
@@ -386,7 +378,7 @@ TEST_F(ScanTest, NamesOutsideTheCodePageAndPathsPastMaxPathAreListedAndRemoved) 
     app.Click(kClean);
     HWND box = app.WaitForDialog("温馨提示?", 20000);
     ASSERT_NE(box, nullptr) << app.StatusText();
-    EXPECT_EQ(app.StatusTextW(), Wide(StatusBanner()) + L"\r\n清除木马:\r\n" + nested +
+    EXPECT_EQ(app.StatusTextW(), Widen(StatusBanner()) + L"\r\n清除木马:\r\n" + nested +
                                      L" 成功\r\n" + library + L" 成功\r\n" + companion +
                                      L" 成功\r\n" + module + L" 成功\r\n清除完成!\r\n")
         << app.StatusText();
