@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "ui/CenterWindow.h"
 #include "ui/ModuleState.h"
+#include "ui/UnicodeEdit.h"
 #include "win/WideText.h"
 
 namespace {
@@ -37,8 +38,7 @@ INT_PTR MainDialog::Run(HWND owner) {
 void MainDialog::UpdateStatus(const char16_t* message) {
     try {
         // The banner is ANSI text like the rest of the window; the message holds paths as the
-        // system names them. The box is an ANSI window, but on NT an edit control keeps its
-        // text in UTF-16 and SetWindowTextW reaches it unconverted.
+        // system names them, and the box is a Unicode control (RecreateAsUnicodeEdit).
         WidePath text;
         if (!AnsiToWideExact(StatusBanner().c_str(), text))
             return;
@@ -76,7 +76,7 @@ BOOL MainDialog::OnInitDialog() {
     CenterWindow(Window());
     SetIcons();
     AttachLinkLabels();
-    statusBox_ = GetDlgItem(Window(), IDC_STATUS);
+    statusBox_ = RecreateAsUnicodeEdit(Window(), IDC_STATUS);
     UpdateStatus(u"");
     return TRUE;
 }

@@ -364,6 +364,8 @@ TEST_F(ScanTest, NamesOutsideTheCodePageAndPathsPastMaxPathAreListedAndRemoved) 
 
     e2e::App app;
     ASSERT_TRUE(app.Start());
+    // A box the ANSI dialog made would hold ANSI text on Windows, whatever Wine does.
+    EXPECT_TRUE(IsWindowUnicode(app.Control(1003)));
     const std::wstring found = Widen(StatusBanner()) + L"\r\n发现木马:\r\n" + nested + L"\r\n" +
                                library + L"\r\n" + companion + L"\r\n" + module +
                                L"\r\n请确认后点击清除!";
