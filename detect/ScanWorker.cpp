@@ -123,11 +123,13 @@ void __cdecl ScanWorker(void* detectionReport) {
             ScanDriver(report, directory);
             ScanDirectory(report, directory);
         } catch (const std::bad_alloc&) {
+            // Out of memory: these stages end here; what they listed stays listed.
         }
     }
     try {
         ScanShellModules(report);
     } catch (const std::bad_alloc&) {
+        // The same for the module stage.
     }
     // The last touch of the report: after this its owner may tear it down.
     FinishScan(report);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,31 @@ GetMappedFileNameWProc BindGetMappedFileNameW() {
         InterlockedExchangePointer(&bound, entry);
     }
     return entry == kNotBound ? nullptr : reinterpret_cast<GetMappedFileNameWProc>(entry);
+}
+
+// GetMappedModulePath's work; may throw std::bad_alloc.
+bool NameMappedFile(HANDLE process, const void* base, const DriveDeviceTable& drives,
+                    WidePath& path) {
+    // An address inside a mapping would give the same name: only its start is accepted.
+    MEMORY_BASIC_INFORMATION region;
+    if (VirtualQueryEx(process, base, &region, sizeof(region)) != sizeof(region) ||
+        region.AllocationBase != base || region.State != MEM_COMMIT) {
+        return false;
+    }
+    const GetMappedFileNameWProc getMappedFileName = BindGetMappedFileNameW();
+    if (getMappedFileName == nullptr)
+        return false;
+    // Taken in UTF-16 and kept so: the ANSI call converts with best-fit characters, which can
+    // turn a folder a user named "System32" with a fullwidth backslash into another path, and
+    // a name with a letter the code page lacks has no ANSI form at all.
+    std::vector<wchar_t> mappedName(kMappedNameSize);
+    const DWORD length =
+        getMappedFileName(process, const_cast<void*>(base), mappedName.data(), kMappedNameSize);
+    // A name that filled the buffer may have been cut.
+    if (length == 0 || length >= kMappedNameSize - 1)
+        return false;
+    const WidePath name(reinterpret_cast<const char16_t*>(mappedName.data()), length);
+    return DevicePathToDrivePath(name, drives, path);
 }
 
 }  // namespace
@@ -92,26 +118,12 @@ bool GetImageMappingSize(HANDLE process, const void* base, DWORD* size) {
 bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
                          WidePath& path) {
     path.clear();
-    // An address inside a mapping would give the same name: only its start is accepted.
-    MEMORY_BASIC_INFORMATION region;
-    if (VirtualQueryEx(process, base, &region, sizeof(region)) != sizeof(region) ||
-        region.AllocationBase != base || region.State != MEM_COMMIT) {
+    try {
+        return NameMappedFile(process, base, drives, path);
+    } catch (const std::bad_alloc&) {
+        path.clear();
         return false;
     }
-    const GetMappedFileNameWProc getMappedFileName = BindGetMappedFileNameW();
-    if (getMappedFileName == nullptr)
-        return false;
-    // Taken in UTF-16 and kept so: the ANSI call converts with best-fit characters, which can
-    // turn a folder a user named "System32" with a fullwidth backslash into another path, and
-    // a name with a letter the code page lacks has no ANSI form at all.
-    std::vector<wchar_t> mappedName(kMappedNameSize);
-    const DWORD length =
-        getMappedFileName(process, const_cast<void*>(base), mappedName.data(), kMappedNameSize);
-    // A name that filled the buffer may have been cut.
-    if (length == 0 || length >= kMappedNameSize - 1)
-        return false;
-    const WidePath name(reinterpret_cast<const char16_t*>(mappedName.data()), length);
-    return DevicePathToDrivePath(name, drives, path);
 }
 
 bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
