@@ -13,6 +13,8 @@
 #include "res/resource.h"
 #include "ui/CenterWindow.h"
 #include "ui/ModuleState.h"
+#include "ui/UnicodeEdit.h"
+#include "win/WideText.h"
 
 namespace {
 
@@ -33,16 +35,22 @@ INT_PTR MainDialog::Run(HWND owner) {
     return RunModal(IDD_MAIN, owner);
 }
 
-void MainDialog::UpdateStatus(const char* message) {
+void MainDialog::UpdateStatus(const char16_t* message) {
     try {
-        const std::string text = ComposeStatusText(message);
-        SetWindowTextA(statusBox_, text.c_str());
+        // The banner is ANSI text like the rest of the window; the message holds paths as the
+        // system names them, and the box is a Unicode control (RecreateAsUnicodeEdit).
+        WidePath text;
+        if (!AnsiToWideExact(StatusBanner().c_str(), text))
+            return;
+        if (message != nullptr)
+            text += message;
+        SetWindowTextW(statusBox_, WideChars(text));
     } catch (const std::bad_alloc&) {
         // Out of memory: the box keeps its previous text.
     }
 }
 
-void MainDialog::ScanFinished(const char* summary, bool found) {
+void MainDialog::ScanFinished(const char16_t* summary, bool found) {
     EnableWindow(GetDlgItem(Window(), IDC_SCAN), TRUE);
     if (summary != nullptr)
         UpdateStatus(summary);
@@ -68,8 +76,8 @@ BOOL MainDialog::OnInitDialog() {
     CenterWindow(Window());
     SetIcons();
     AttachLinkLabels();
-    statusBox_ = GetDlgItem(Window(), IDC_STATUS);
-    UpdateStatus("");
+    statusBox_ = RecreateAsUnicodeEdit(Window(), IDC_STATUS);
+    UpdateStatus(u"");
     return TRUE;
 }
 

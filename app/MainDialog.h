@@ -18,13 +18,13 @@ class MainDialog : public WindowObject, public DetectionReport {
 
     // Replaces the whole status box text with StatusBanner followed by message. Callable from
     // the UI thread and from the scan thread.
-    void UpdateStatus(const char* message) override;
+    void UpdateStatus(const char16_t* message) override;
 
     DetectionList& Detections() override { return detections_; }
 
     // On the scan thread: enables Scan, shows the summary, enables Clean when something was
     // found. The scan worker's last touch of this object.
-    void ScanFinished(const char* summary, bool found) override;
+    void ScanFinished(const char16_t* summary, bool found) override;
 
     // True from the moment Scan starts a worker until the worker has finished with this object.
     bool IsScanRunning() const { return scanRunning_ != 0; }

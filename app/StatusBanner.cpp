@@ -6,10 +6,3 @@ const std::string& StatusBanner() {
         "Vormak 盗号木马专杀 v1.0\r\n简介：\r\n使用驱动保护\r\n盗号各种网游和IM用户信息。\r\n";
     return banner;
 }
-
-std::string ComposeStatusText(const char* message) {
-    std::string text = StatusBanner();
-    if (message != nullptr)
-        text += message;
-    return text;
-}

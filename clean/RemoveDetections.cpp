@@ -18,9 +18,9 @@
 
 namespace {
 
-const char kRemoved[] = " 成功\r\n";
-const char kScheduled[] = " 【需要重启】\r\n";
-const char kFailed[] = " 失败\r\n";
+const char16_t kRemoved[] = u" 成功\r\n";
+const char16_t kScheduled[] = u" 【需要重启】\r\n";
+const char16_t kFailed[] = u" 失败\r\n";
 
 const char kDriverFolder[] = "drivers";
 const char kDriverName[] = "comint32.sys";
@@ -163,15 +163,16 @@ struct CleanContext {
 };
 
 // Deletes the file, or failing that schedules it for deletion at the next restart, and names
-// the outcome. The path is converted to UTF-16 once and split there; its folders are held
-// throughout, and a path through a link is not touched. A restart deletion runs by path, as
-// SYSTEM: a file that a user's folder leads to is first moved, under the held folders, into a
-// private folder, and that path is scheduled instead.
-const char* RemoveFile(const char* path, CleanContext& context) {
-    WidePath wide;
+// the outcome. The path is the scan's UTF-16 path as the system named it, split as it is; its
+// folders are held throughout, and a path through a link is not touched. A restart deletion runs
+// by path, as SYSTEM: a file that a user's folder leads to is first moved, under the held
+// folders, into a private folder, and that path is scheduled instead.
+const char16_t* RemoveFile(const WidePath& path, CleanContext& context) {
     DrivePathParts parts;
-    if (!AnsiToWideExact(path, wide) || !SplitDrivePath(wide, parts))
+    if (!SplitDrivePath(path, parts))
         return kFailed;
+    // The form the path-taking calls accept, "\\?\" for a long one.
+    const WidePath wide = LongPathForm(path);
     HeldFolders folders;
     if (!folders.Hold(parts))
         return kFailed;
@@ -193,7 +194,7 @@ const char* RemoveFile(const char* path, CleanContext& context) {
                                                                                : kFailed;
 }
 
-const char* RemoveFileOrFail(const char* path, CleanContext& context) {
+const char16_t* RemoveFileOrFail(const WidePath& path, CleanContext& context) {
     try {
         return RemoveFile(path, context);
     } catch (const std::bad_alloc&) {
@@ -207,10 +208,10 @@ void RemoveDetections(DetectionReport& report) {
     DetectionList& detections = report.Detections();
     if (detections.IsEmpty())
         return;
-    std::string text;
+    WidePath text;
     bool reportComplete = true;
     try {
-        text = "\r\n清除木马:\r\n";
+        text = u"\r\n清除木马:\r\n";
     } catch (const std::bad_alloc&) {
         reportComplete = false;
     }
@@ -221,8 +222,8 @@ void RemoveDetections(DetectionReport& report) {
         // Without it no file can be dealt with safely: each is reported as failed.
     }
     for (size_t i = 0; i < detections.Count(); ++i) {
-        const char* path = detections.At(i);
-        const char* outcome = context ? RemoveFileOrFail(path, *context) : kFailed;
+        const WidePath& path = detections.At(i);
+        const char16_t* outcome = context ? RemoveFileOrFail(path, *context) : kFailed;
         // Every file is still removed when memory for the report runs out.
         if (!reportComplete)
             continue;
@@ -238,7 +239,7 @@ void RemoveDetections(DetectionReport& report) {
     context.reset();
     if (reportComplete) {
         try {
-            text += "清除完成!\r\n";
+            text += u"清除完成!\r\n";
             report.UpdateStatus(text.c_str());
         } catch (const std::bad_alloc&) {
             // The status keeps its text; the files are dealt with all the same.

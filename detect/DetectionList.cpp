@@ -4,21 +4,21 @@
 
 #include "win/PathCompare.h"
 
-bool DetectionList::Contains(const char* path) const {
-    for (const std::string& listed : paths_) {
-        if (ComparePathsNoCase(listed.c_str(), path) == 0)
+bool DetectionList::Contains(const WidePath& path) const {
+    for (const WidePath& listed : paths_) {
+        if (SameWidePathNoCase(listed, path))
             return true;
     }
     return false;
 }
 
-bool DetectionList::Add(const char* path) {
-    if (path == nullptr)
+bool DetectionList::Add(const WidePath& path) {
+    if (path.empty())
         return false;
     if (Contains(path))
         return true;
     try {
-        paths_.emplace_back(path);
+        paths_.push_back(path);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -27,5 +27,5 @@ bool DetectionList::Add(const char* path) {
 
 void DetectionList::Clear() {
     // Release the storage too, not only the strings.
-    std::vector<std::string>().swap(paths_);
+    std::vector<WidePath>().swap(paths_);
 }

@@ -1,27 +1,25 @@
 #include "detect/NameTest.h"
 
-#include <cstdio>
-#include <cstring>
-
 namespace {
 
-const char* const kNameTemplates[] = {"addr%shelp.dll", "gd%si32.dll", "bj%srl.dll"};
+const char16_t* const kPrefixes[] = {u"addr", u"gd", u"bj"};
 
-// File names from a directory search hold at most 259 bytes.
-const std::size_t kMaxName = 260;
+// The blanks that scanf's %s skips in the C locale.
+bool IsBlank(char16_t unit) {
+    return unit == u' ' || (unit >= u'\t' && unit <= u'\r');
+}
 
 }  // namespace
 
-bool PassesNameTest(const char* name) {
-    if (name == nullptr)
-        return false;
-    // %s can take at most the whole name, so a field of the name's own length is always enough.
-    if (std::strlen(name) >= kMaxName)
-        return false;
-    char field[kMaxName];
-    for (const char* nameTemplate : kNameTemplates) {
-        if (std::sscanf(name, nameTemplate, field) == 1)
-            return true;
+bool PassesNameTest(std::u16string_view name) {
+    for (const char16_t* prefix : kPrefixes) {
+        const std::u16string_view wanted(prefix);
+        if (name.substr(0, wanted.size()) != wanted)
+            continue;
+        for (std::size_t i = wanted.size(); i < name.size(); ++i) {
+            if (!IsBlank(name[i]))
+                return true;
+        }
     }
     return false;
 }

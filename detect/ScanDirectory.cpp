@@ -1,126 +1,152 @@
 #include "detect/ScanDirectory.h"
 
 #include <windows.h>
-#include <mbstring.h>
 
-#include <cstdio>
-#include <cstring>
+#include <memory>
 #include <new>
+#include <set>
+#include <tuple>
 #include <vector>
 
 #include "detect/DetectionReport.h"
 #include "detect/NameTest.h"
 #include "detect/UpackImage.h"
 #include "win/UniqueHandle.h"
+#include "win/WideText.h"
 
 namespace {
 
-const char kSearchMask[] = "*.dll";
-const char kCompanionExtension[] = ".cfg";
-const char kFileProgressPrefix[] = "正在扫描磁盘文件 ";
+const char16_t kSearchMask[] = u"\\*.dll";
+const char16_t kCompanionExtension[] = u".cfg";
+const char16_t kFileProgressPrefix[] = u"正在扫描磁盘文件 ";
+// Each status update is a repaint of the box on the UI thread (about 1.7 ms under Wine): shown
+// about every other file it was most of a scan's time. At most one per interval reads the same.
+const DWORD kFileProgressIntervalMs = 50;
 
 // The directories walked in one scan, by volume and file index, so that a link pointing back
 // up the tree (or anywhere already seen) ends there instead of looping.
 class VisitedDirectories {
   public:
     // False when the directory was walked before in this scan.
-    bool Enter(const char* directory) {
-        FileHandle handle(CreateFileA(directory, FILE_READ_ATTRIBUTES,
+    bool Enter(const WidePath& directory) {
+        FileHandle handle(CreateFileW(WideChars(LongPathForm(directory)), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         BY_HANDLE_FILE_INFORMATION info;
-        // Without an identity the directory is still walked; the working path's length then
-        // bounds the depth of a loop.
+        // Without an identity the directory is still walked; the walk's bounds then end a loop.
         if (!handle.IsValid() || !GetFileInformationByHandle(handle.Get(), &info))
             return true;
-        const Identity identity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-        for (const Identity& seen : seen_) {
-            if (seen.volume == identity.volume && seen.indexHigh == identity.indexHigh &&
-                seen.indexLow == identity.indexLow)
-                return false;
-        }
         try {
-            seen_.push_back(identity);
+            return seen_
+                .insert(std::make_tuple(info.dwVolumeSerialNumber, info.nFileIndexHigh,
+                                        info.nFileIndexLow))
+                .second;
         } catch (const std::bad_alloc&) {
+            return true;
         }
-        return true;
     }
 
   private:
-    struct Identity {
-        DWORD volume;
-        DWORD indexHigh;
-        DWORD indexLow;
-    };
-    std::vector<Identity> seen_;
+    std::set<std::tuple<DWORD, DWORD, DWORD>> seen_;
 };
 
-void ShowFileProgress(DetectionReport& report, const char* path) {
-    char message[sizeof(kFileProgressPrefix) + MAX_PATH];
-    std::snprintf(message, sizeof(message), "%s%s", kFileProgressPrefix, path);
-    report.UpdateStatus(message);
-}
+// Depth first, in the order the searches give the entries, as a recursion would go; the open
+// searches are kept on the heap, so a deep tree costs no stack.
+class DirectoryWalk {
+  public:
+    explicit DirectoryWalk(DetectionReport& report) : report_(report) {}
 
-// path holds directory + "\" + name of a file entry.
-void ScanFile(DetectionReport& report, char* path, const char* name) {
-    // Every other file or so, chosen by the clock, so progress costs little.
-    if (GetTickCount() & 1)
-        ShowFileProgress(report, path);
-    if (!PassesNameTest(name))
-        return;
-    if (!IsUpackImage(path))
-        return;
-    report.Detections().Add(path);
-
-    unsigned char* dot = _mbsrchr(reinterpret_cast<unsigned char*>(path), '.');
-    if (dot == nullptr)
-        return;
-    const std::size_t dotPosition = dot - reinterpret_cast<unsigned char*>(path);
-    if (dotPosition + sizeof(kCompanionExtension) > MAX_PATH)
-        return;
-    std::memcpy(path + dotPosition, kCompanionExtension, sizeof(kCompanionExtension));
-    if (FileExists(path))
-        report.Detections().Add(path);
-}
-
-void ScanLevel(DetectionReport& report, const char* directory, VisitedDirectories& visited) {
-    if (!visited.Enter(directory))
-        return;
-    // One working path per level: directory, a backslash, then each entry's name in turn.
-    char path[MAX_PATH];
-    const int prefixLength = std::snprintf(path, sizeof(path), "%s\\", directory);
-    if (prefixLength < 0 || static_cast<std::size_t>(prefixLength) + sizeof(kSearchMask) > MAX_PATH)
-        return;
-    const std::size_t nameStart = static_cast<std::size_t>(prefixLength);
-    std::memcpy(path + nameStart, kSearchMask, sizeof(kSearchMask));
-
-    WIN32_FIND_DATAA entry;
-    FindHandle search(FindFirstFileA(path, &entry));
-    if (!search.IsValid())
-        return;
-    do {
-        const std::size_t nameLength = std::strlen(entry.cFileName);
-        // An entry whose full path would not fit the working path is passed over.
-        if (nameStart + nameLength >= MAX_PATH)
-            continue;
-        std::memcpy(path + nameStart, entry.cFileName, nameLength + 1);
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (entry.cFileName[0] != '.')
-                ScanLevel(report, path, visited);
-            continue;
+    void Run(const WidePath& directory) {
+        path_ = directory;
+        Enter();
+        while (!levels_.empty()) {
+            Level& level = *levels_.back();
+            if (!level.pending && !FindNextFileW(level.search.Get(), &level.entry)) {
+                levels_.pop_back();
+                continue;
+            }
+            level.pending = false;
+            const wchar_t* name = level.entry.cFileName;
+            const std::size_t nameLength = wcslen(name);
+            // An entry whose path would pass the bound is passed over.
+            if (level.nameStart + nameLength > kLongestWalkedPath)
+                continue;
+            path_.resize(level.nameStart);
+            path_.append(reinterpret_cast<const char16_t*>(name), nameLength);
+            if (level.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (name[0] != L'.')
+                    Enter();  // may add a level: `level` is not used after this
+                continue;
+            }
+            ScanFile(level.nameStart);
         }
-        ScanFile(report, path, entry.cFileName);
-    } while (FindNextFileA(search.Get(), &entry));
-}
+    }
+
+  private:
+    struct Level {
+        FindHandle search;
+        WIN32_FIND_DATAW entry;
+        std::size_t nameStart = 0;
+        bool pending = true;  // entry holds a result not yet dealt with
+    };
+
+    // Starts the search of the directory path_ names.
+    void Enter() {
+        if (directories_ >= kMostWalkedDirectories || !visited_.Enter(path_))
+            return;
+        ++directories_;
+        std::unique_ptr<Level> level(new Level);
+        level->nameStart = path_.size() + 1;
+        const WidePath mask = LongPathForm(path_ + kSearchMask);
+        level->search.Reset(FindFirstFileW(WideChars(mask), &level->entry));
+        if (level->search.IsValid())
+            levels_.push_back(std::move(level));
+    }
+
+    // path_ holds directory + "\" + name of a file entry.
+    void ScanFile(std::size_t nameStart) {
+        // Every other file or so, chosen by the clock, but no more often than the interval.
+        const DWORD now = GetTickCount();
+        if ((now & 1) && (!shownProgress_ || now - lastProgress_ >= kFileProgressIntervalMs)) {
+            shownProgress_ = true;
+            lastProgress_ = now;
+            report_.UpdateStatus((kFileProgressPrefix + path_).c_str());
+        }
+        if (!PassesNameTest(std::u16string_view(path_).substr(nameStart)))
+            return;
+        if (!IsUpackImage(WideChars(LongPathForm(path_))))
+            return;
+        report_.Detections().Add(path_);
+
+        const std::size_t dot = path_.rfind(u'.');
+        if (dot == WidePath::npos || dot < nameStart)
+            return;
+        path_.replace(dot, WidePath::npos, kCompanionExtension);
+        if (FileExists(path_))
+            report_.Detections().Add(path_);
+    }
+
+    DetectionReport& report_;
+    WidePath path_;  // the working path: a directory, or a directory and an entry's name
+    std::vector<std::unique_ptr<Level>> levels_;
+    VisitedDirectories visited_;
+    unsigned directories_ = 0;
+    bool shownProgress_ = false;
+    DWORD lastProgress_ = 0;
+};
 
 }  // namespace
 
-bool FileExists(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
+bool FileExists(const WidePath& path) {
+    const DWORD attributes = GetFileAttributesW(WideChars(LongPathForm(path)));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void ScanDirectory(DetectionReport& report, const char* directory) {
-    VisitedDirectories visited;
-    ScanLevel(report, directory, visited);
+void ScanDirectory(DetectionReport& report, const WidePath& directory) {
+    try {
+        DirectoryWalk walk(report);
+        walk.Run(directory);
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the walk ends here; what it listed stays listed.
+    }
 }

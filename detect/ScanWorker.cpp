@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <string>
@@ -17,20 +16,17 @@
 #include "win/MappedModule.h"
 #include "win/TrustChecker.h"
 #include "win/UniqueHandle.h"
+#include "win/WideText.h"
 
 namespace {
 
-const char kDriverPathFormat[] = "%s\\drivers\\comint32.sys";
-const char kModuleProgressPrefix[] = "正在扫描内存文件 ";
+const char16_t kDriverPath[] = u"\\drivers\\comint32.sys";
+const char16_t kModuleProgressPrefix[] = u"正在扫描内存文件 ";
 // Modules this large are shown but not inspected.
 const DWORD kLargestInspectedModule = 0x40000;
 
-void ScanDriver(DetectionReport& report, const char* systemDirectory) {
-    char driverPath[MAX_PATH];
-    const int length =
-        std::snprintf(driverPath, sizeof(driverPath), kDriverPathFormat, systemDirectory);
-    if (length < 0 || length >= MAX_PATH)
-        return;
+void ScanDriver(DetectionReport& report, const WidePath& systemDirectory) {
+    const WidePath driverPath = systemDirectory + kDriverPath;
     if (FileExists(driverPath))
         report.Detections().Add(driverPath);
 }
@@ -60,14 +56,14 @@ void ScanShellModules(DetectionReport& report) {
     // the UI thread. Bound only when a module first needs it.
     WintrustLibrary wintrust(nullptr);
     TrustChecker trust(wintrust);
-    MODULEENTRY32 module;
+    MODULEENTRY32W module;
     module.dwSize = sizeof(module);
-    for (BOOL more = Module32First(snapshot.Get(), &module); more;
-         more = Module32Next(snapshot.Get(), &module)) {
+    for (BOOL more = Module32FirstW(snapshot.Get(), &module); more;
+         more = Module32NextW(snapshot.Get(), &module)) {
         // The progress names the module as the snapshot does; only the mapped file is listed.
-        char message[sizeof(kModuleProgressPrefix) + MAX_PATH];
-        std::snprintf(message, sizeof(message), "%s%s", kModuleProgressPrefix, module.szExePath);
-        report.UpdateStatus(message);
+        report.UpdateStatus(
+            (kModuleProgressPrefix + WidePath(reinterpret_cast<const char16_t*>(module.szExePath)))
+                .c_str());
         // The snapshot's base size is the process's own claim and can be rewritten to hide a
         // module; the size of the image the system mapped there cannot. A base where no image
         // starts is no module at all.
@@ -82,10 +78,10 @@ void ScanShellModules(DetectionReport& report) {
         // and any code of the user's can load a genuine library there and write the patterns
         // into it. The file the system mapped is listed only when it is named exactly, is not
         // vouched for by a signature or catalog, and carries the trojan's mark itself.
-        char mappedPath[MAX_PATH];
-        if (GetMappedModulePath(process.Get(), module.modBaseAddr, drives, mappedPath,
-                                sizeof(mappedPath)) &&
-            IsTrojanLibraryFile(mappedPath) && !trust.IsTrusted(mappedPath)) {
+        WidePath mappedPath;
+        if (GetMappedModulePath(process.Get(), module.modBaseAddr, drives, mappedPath) &&
+            IsTrojanLibraryFile(WideChars(LongPathForm(mappedPath))) &&
+            !trust.IsTrusted(WideChars(mappedPath))) {
             report.Detections().Add(mappedPath);
         }
     }
@@ -96,18 +92,18 @@ void ScanShellModules(DetectionReport& report) {
 void FinishScan(DetectionReport& report) {
     const DetectionList& detections = report.Detections();
     if (detections.IsEmpty()) {
-        report.ScanFinished("没有在你的机器上此木马!", false);
+        report.ScanFinished(u"没有在你的机器上此木马!", false);
         return;
     }
-    std::string summary;
+    WidePath summary;
     bool composed = true;
     try {
-        summary = "\r\n发现木马:\r\n";
+        summary = u"\r\n发现木马:\r\n";
         for (size_t i = 0; i < detections.Count(); ++i) {
             summary += detections.At(i);
-            summary += "\r\n";
+            summary += u"\r\n";
         }
-        summary += "请确认后点击清除!";
+        summary += u"请确认后点击清除!";
     } catch (const std::bad_alloc&) {
         // The list stays as found; Clean still offers to remove it.
         composed = false;
@@ -117,15 +113,24 @@ void FinishScan(DetectionReport& report) {
 
 void __cdecl ScanWorker(void* detectionReport) {
     DetectionReport& report = *static_cast<DetectionReport*>(detectionReport);
-    char systemDirectory[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(systemDirectory, sizeof(systemDirectory));
+    wchar_t systemDirectory[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(systemDirectory, MAX_PATH);
     // Without the system directory (0, or a path too long for the buffer) there is no driver
     // path and no tree to walk: those stages are left out, the module stage still runs.
-    if (length != 0 && length < sizeof(systemDirectory)) {
-        ScanDriver(report, systemDirectory);
-        ScanDirectory(report, systemDirectory);
+    if (length != 0 && length < MAX_PATH) {
+        try {
+            const WidePath directory(reinterpret_cast<const char16_t*>(systemDirectory), length);
+            ScanDriver(report, directory);
+            ScanDirectory(report, directory);
+        } catch (const std::bad_alloc&) {
+            // Out of memory: these stages end here; what they listed stays listed.
+        }
     }
-    ScanShellModules(report);
+    try {
+        ScanShellModules(report);
+    } catch (const std::bad_alloc&) {
+        // The same for the module stage.
+    }
     // The last touch of the report: after this its owner may tear it down.
     FinishScan(report);
 }

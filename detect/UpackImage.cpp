@@ -27,8 +27,8 @@ class FileReader : public ImageReader {
 
 }  // namespace
 
-int IsUpackImage(const char* path) {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+int IsUpackImage(const wchar_t* path) {
+    FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
         return 0;
@@ -36,8 +36,8 @@ int IsUpackImage(const char* path) {
     return CheckUpackHeaders(reader);
 }
 
-int IsTrojanLibraryFile(const char* path) {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+int IsTrojanLibraryFile(const wchar_t* path) {
+    FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
         return 0;

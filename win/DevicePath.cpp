@@ -9,30 +9,34 @@ namespace {
 const char* const kNetworkDevices[] = {"\\Device\\Mup", "\\Device\\LanmanRedirector",
                                        "\\Device\\WebDavRedirector"};
 
-char FoldAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+template <typename Char>
+Char FoldAscii(Char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<Char>(c - 'a' + 'A') : c;
 }
 
-bool IsDriveLetter(char c) {
+template <typename Char>
+bool IsDriveLetter(Char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 // Length of prefix when name starts with it (ASCII letters folded) followed by a backslash,
 // else 0.
-std::size_t MatchDevicePrefix(const char* name, const char* prefix) {
+template <typename Char>
+std::size_t MatchDevicePrefix(const Char* name, const char* prefix) {
     std::size_t i = 0;
     for (; prefix[i] != '\0'; ++i) {
-        if (FoldAscii(name[i]) != FoldAscii(prefix[i]))
+        if (FoldAscii<Char>(name[i]) != FoldAscii<Char>(static_cast<unsigned char>(prefix[i])))
             return 0;
     }
     return name[i] == '\\' ? i : 0;
 }
 
-bool IsNetworkDevice(const char* deviceName) {
+template <typename Char>
+bool IsNetworkDevice(const Char* deviceName) {
     for (const char* network : kNetworkDevices) {
         const std::size_t length = std::strlen(network);
         std::size_t i = 0;
-        while (i < length && FoldAscii(deviceName[i]) == FoldAscii(network[i]))
+        while (i < length && FoldAscii<Char>(deviceName[i]) == FoldAscii<Char>(network[i]))
             ++i;
         if (i == length && (deviceName[i] == '\0' || deviceName[i] == '\\'))
             return true;
@@ -40,13 +44,36 @@ bool IsNetworkDevice(const char* deviceName) {
     return false;
 }
 
-bool FormatDrivePath(char letter, const char* rest, char* path, std::size_t size) {
-    const int written = std::snprintf(path, size, "%c:%s", FoldAscii(letter), rest);
-    if (written < 0 || static_cast<std::size_t>(written) >= size) {
-        path[0] = '\0';
+// The name converted as DevicePathToDrivePath describes, as "X:" and the rest; false when it
+// has no drive path.
+template <typename Char>
+bool SplitMappedName(const Char* mappedName, const DriveDeviceTable& drives, char* letter,
+                     const Char** rest) {
+    if (mappedName == nullptr)
         return false;
+    if (mappedName[0] == '\\' && mappedName[1] == '?' && mappedName[2] == '?' &&
+        mappedName[3] == '\\') {
+        const Char* drive = mappedName + 4;
+        if (!IsDriveLetter(drive[0]) || drive[1] != ':' || drive[2] != '\\')
+            return false;
+        *letter = FoldAscii(static_cast<char>(drive[0]));
+        *rest = drive + 2;
+        return true;
     }
-    return true;
+    if (IsNetworkDevice(mappedName))
+        return false;
+    for (int index = 0; index < DriveDeviceTable::kLetterCount; ++index) {
+        const char* device = drives.Device(index);
+        if (device[0] == '\0' || IsNetworkDevice(device))
+            continue;
+        const std::size_t length = MatchDevicePrefix(mappedName, device);
+        if (length != 0) {
+            *letter = static_cast<char>('A' + index);
+            *rest = mappedName + length;
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -65,23 +92,25 @@ bool DevicePathToDrivePath(const char* mappedName, const DriveDeviceTable& drive
     if (path == nullptr || size == 0)
         return false;
     path[0] = '\0';
-    if (mappedName == nullptr)
+    char letter = 0;
+    const char* rest = nullptr;
+    if (!SplitMappedName(mappedName, drives, &letter, &rest))
         return false;
-    if (std::strncmp(mappedName, "\\??\\", 4) == 0) {
-        const char* drive = mappedName + 4;
-        if (IsDriveLetter(drive[0]) && drive[1] == ':' && drive[2] == '\\')
-            return FormatDrivePath(drive[0], drive + 2, path, size);
+    const int written = std::snprintf(path, size, "%c:%s", letter, rest);
+    if (written < 0 || static_cast<std::size_t>(written) >= size) {
+        path[0] = '\0';
         return false;
     }
-    if (IsNetworkDevice(mappedName))
+    return true;
+}
+
+bool DevicePathToDrivePath(const WidePath& mappedName, const DriveDeviceTable& drives,
+                           WidePath& path) {
+    path.clear();
+    char letter = 0;
+    const char16_t* rest = nullptr;
+    if (!SplitMappedName(mappedName.c_str(), drives, &letter, &rest))
         return false;
-    for (int index = 0; index < DriveDeviceTable::kLetterCount; ++index) {
-        const char* device = drives.Device(index);
-        if (device[0] == '\0' || IsNetworkDevice(device))
-            continue;
-        const std::size_t length = MatchDevicePrefix(mappedName, device);
-        if (length != 0)
-            return FormatDrivePath(static_cast<char>('A' + index), mappedName + length, path, size);
-    }
-    return false;
+    path = WidePath{char16_t(letter), u':'} + rest;
+    return true;
 }

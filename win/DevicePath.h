@@ -4,6 +4,8 @@
 // (win/MappedModule.cpp).
 #include <cstddef>
 
+#include "win/WidePath.h"
+
 // The device each drive letter stands for, as QueryDosDeviceA gives it for "C:" and so on
 // (for example "\Device\HarddiskVolume1"); letters without a usable device stay empty.
 class DriveDeviceTable {
@@ -31,3 +33,7 @@ class DriveDeviceTable {
 // path empty when there is none or it does not fit `size` bytes.
 bool DevicePathToDrivePath(const char* mappedName, const DriveDeviceTable& drives, char* path,
                            std::size_t size);
+
+// The same in UTF-16, for names taken from the system as they are.
+bool DevicePathToDrivePath(const WidePath& mappedName, const DriveDeviceTable& drives,
+                           WidePath& path);

@@ -8,8 +8,9 @@
 #include "win/WidePath.h"
 #include "win/WideText.h"
 
-// A MAX_PATH path has at most this many folders below its drive's root.
-const size_t kMostFolders = MAX_PATH / 2;
+// A path of the longest the file system takes (32,767 units) has at most this many folders
+// below its drive's root.
+const size_t kMostFolders = 32767 / 2;
 
 // Every folder of a drive path, from the drive's root down to the file's own folder, each
 // opened inside the one above it and held without delete sharing: while they are held none of
@@ -32,7 +33,7 @@ class HeldFolders {
             FileHandle folder(OpenInFolder(
                 Innermost(), name, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
                 FILE_SHARE_READ | FILE_SHARE_WRITE, kNtFileOpen, kNtDirectoryFile));
-            if (!folder.IsValid() || IsLinkOrUnknown(folder.Get(), WideChars(path)) ||
+            if (!folder.IsValid() || IsLinkOrUnknown(folder.Get(), WideChars(LongPathForm(path))) ||
                 !Add(folder.Release())) {
                 return false;
             }

@@ -1,16 +1,18 @@
 #include "win/MappedModule.h"
 
 #include <cstdint>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
 
-#include "win/AnsiName.h"
 #include "win/SystemLibrary.h"
+#include "win/WideText.h"
 
 namespace {
 
-// Device names are longer than the drive paths they become; room for a MAX_PATH drive path.
-const DWORD kMappedNameSize = 1024;
-// Each UTF-16 unit becomes at most two bytes in a double-byte code page.
-const DWORD kAnsiNameSize = 2 * kMappedNameSize;
+// Device names are longer than the drive paths they become; room for the longest path.
+const DWORD kMappedNameSize = 32768 + 1024;
 
 // psapi.dll's GetMappedFileNameW, which Windows XP has too.
 typedef DWORD(WINAPI* GetMappedFileNameWProc)(HANDLE process, void* address, wchar_t* name,
@@ -33,6 +35,31 @@ GetMappedFileNameWProc BindGetMappedFileNameW() {
         InterlockedExchangePointer(&bound, entry);
     }
     return entry == kNotBound ? nullptr : reinterpret_cast<GetMappedFileNameWProc>(entry);
+}
+
+// GetMappedModulePath's work; may throw std::bad_alloc.
+bool NameMappedFile(HANDLE process, const void* base, const DriveDeviceTable& drives,
+                    WidePath& path) {
+    // An address inside a mapping would give the same name: only its start is accepted.
+    MEMORY_BASIC_INFORMATION region;
+    if (VirtualQueryEx(process, base, &region, sizeof(region)) != sizeof(region) ||
+        region.AllocationBase != base || region.State != MEM_COMMIT) {
+        return false;
+    }
+    const GetMappedFileNameWProc getMappedFileName = BindGetMappedFileNameW();
+    if (getMappedFileName == nullptr)
+        return false;
+    // Taken in UTF-16 and kept so: the ANSI call converts with best-fit characters, which can
+    // turn a folder a user named "System32" with a fullwidth backslash into another path, and
+    // a name with a letter the code page lacks has no ANSI form at all.
+    std::vector<wchar_t> mappedName(kMappedNameSize);
+    const DWORD length =
+        getMappedFileName(process, const_cast<void*>(base), mappedName.data(), kMappedNameSize);
+    // A name that filled the buffer may have been cut.
+    if (length == 0 || length >= kMappedNameSize - 1)
+        return false;
+    const WidePath name(reinterpret_cast<const char16_t*>(mappedName.data()), length);
+    return DevicePathToDrivePath(name, drives, path);
 }
 
 }  // namespace
@@ -89,32 +116,29 @@ bool GetImageMappingSize(HANDLE process, const void* base, DWORD* size) {
 }
 
 bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
+                         WidePath& path) {
+    path.clear();
+    try {
+        return NameMappedFile(process, base, drives, path);
+    } catch (const std::bad_alloc&) {
+        path.clear();
+        return false;
+    }
+}
+
+bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
                          char* path, size_t size) {
     if (path == nullptr || size == 0)
         return false;
     path[0] = '\0';
-    // An address inside a mapping would give the same name: only its start is accepted.
-    MEMORY_BASIC_INFORMATION region;
-    if (VirtualQueryEx(process, base, &region, sizeof(region)) != sizeof(region) ||
-        region.AllocationBase != base || region.State != MEM_COMMIT) {
+    WidePath wide;
+    std::string ansi;
+    if (!GetMappedModulePath(process, base, drives, wide) ||
+        !WideToAnsiExact(WideChars(wide), ansi) || ansi.size() >= size) {
         return false;
     }
-    const GetMappedFileNameWProc getMappedFileName = BindGetMappedFileNameW();
-    if (getMappedFileName == nullptr)
-        return false;
-    // Taken in UTF-16: the ANSI call converts with best-fit characters, which can turn a
-    // folder a user named "System32" with a fullwidth backslash into another path.
-    wchar_t mappedName[kMappedNameSize];
-    const DWORD length =
-        getMappedFileName(process, const_cast<void*>(base), mappedName, kMappedNameSize);
-    // A name that filled the buffer may have been cut.
-    if (length == 0 || length >= kMappedNameSize - 1)
-        return false;
-    mappedName[length] = L'\0';
-    char ansiName[kAnsiNameSize];
-    if (!WideToAnsiExactly(CP_ACP, mappedName, ansiName, sizeof(ansiName)))
-        return false;
-    return DevicePathToDrivePath(ansiName, drives, path, size);
+    std::memcpy(path, ansi.c_str(), ansi.size() + 1);
+    return true;
 }
 
 bool GetMappedModulePath(HANDLE process, const void* base, char* path, size_t size) {

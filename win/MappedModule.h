@@ -26,10 +26,15 @@ bool GetImageMappingSize(HANDLE process, const void* base, DWORD* size);
 
 // The drive path ("C:\dir\file.dll") of the file mapped at base in process (an image or a data
 // view; base must be the start of its mapping), converted with the given table. The system's
-// name is taken in UTF-16 (psapi.dll bound at run time from the system directory) and must
-// convert exactly to the ANSI code page. process needs PROCESS_QUERY_INFORMATION. False, with
-// path empty, when base starts no mapping, the system cannot name the file, the name does not
-// convert exactly, has no drive path (a network file, for example) or does not fit `size` bytes.
+// name is taken in UTF-16 (psapi.dll bound at run time from the system directory) and kept
+// there, whatever its length or letters. process needs PROCESS_QUERY_INFORMATION. False, with
+// path empty, when base starts no mapping, the system cannot name the file or the name has no
+// drive path (a network file, for example).
+bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
+                         WidePath& path);
+
+// The same in the ANSI code page: false as well when the name does not convert exactly or does
+// not fit `size` bytes.
 bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
                          char* path, size_t size);
 

@@ -1,7 +1,9 @@
 #include "win/PathCompare.h"
 
 #ifdef _WIN32
+#include <windows.h>
 #include <mbstring.h>
+#include <winternl.h>
 #endif
 
 namespace {
@@ -19,6 +21,34 @@ unsigned NextCharacter(const unsigned char*& p) {
     }
     return FoldAscii(first);
 }
+
+char16_t FoldAsciiUnit(char16_t unit) {
+    return (unit >= u'A' && unit <= u'Z') ? char16_t(unit + (u'a' - u'A')) : unit;
+}
+
+bool SameAsciiFolded(const WidePath& a, const WidePath& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldAsciiUnit(a[i]) != FoldAsciiUnit(b[i]))
+            return false;
+    }
+    return true;
+}
+
+#ifdef _WIN32
+typedef LONG(NTAPI* RtlCompareUnicodeStringProc)(const UNICODE_STRING*, const UNICODE_STRING*,
+                                                 BOOLEAN);
+
+bool ToUnicodeString(const WidePath& path, UNICODE_STRING& string) {
+    if (path.size() > 0x7FFF)
+        return false;
+    string.Buffer = const_cast<PWSTR>(reinterpret_cast<const wchar_t*>(path.data()));
+    string.Length = static_cast<USHORT>(path.size() * sizeof(wchar_t));
+    string.MaximumLength = string.Length;
+    return true;
+}
+#endif
 
 }  // namespace
 
@@ -42,4 +72,20 @@ int ComparePathsNoCase(const char* a, const char* b) {
 #else
     return CompareCp936NoCase(a, b);
 #endif
+}
+
+bool SameWidePathNoCase(const WidePath& a, const WidePath& b) {
+    if (a.size() != b.size())
+        return false;
+#ifdef _WIN32
+    // ntdll is mapped into every process: taking its handle searches nowhere.
+    static const RtlCompareUnicodeStringProc compare =
+        reinterpret_cast<RtlCompareUnicodeStringProc>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlCompareUnicodeString")));
+    UNICODE_STRING first;
+    UNICODE_STRING second;
+    if (compare != nullptr && ToUnicodeString(a, first) && ToUnicodeString(b, second))
+        return compare(&first, &second, TRUE) == 0;
+#endif
+    return SameAsciiFolded(a, b);
 }

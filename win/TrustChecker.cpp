@@ -103,7 +103,11 @@ int TrustChecker::IsTrusted(const char* ansiPath) {
     if (MultiByteToWideChar(CP_ACP, 0, ansiPath, length + 1, widePath.data(), length + 2) == 0) {
         return 0;
     }
-    if (!library_.Bind())
+    return IsTrusted(widePath.data());
+}
+
+int TrustChecker::IsTrusted(const wchar_t* widePath) {
+    if (widePath == nullptr || !library_.Bind())
         return 0;
     if (catAdmin_ == nullptr) {
         HANDLE acquired = nullptr;
@@ -113,9 +117,9 @@ int TrustChecker::IsTrusted(const char* ansiPath) {
         catAdmin_ = acquired;
     }
     // Only zero means trusted; the other results, positive ones included, are failures.
-    if (VerifySignature(widePath.data()) == 0)
+    if (VerifySignature(widePath) == 0)
         return 1;
-    return IsListedInCatalog(widePath.data()) ? 1 : 0;
+    return IsListedInCatalog(widePath) ? 1 : 0;
 }
 
 LONG TrustChecker::VerifySignature(const wchar_t* widePath) {

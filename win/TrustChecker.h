@@ -56,6 +56,7 @@ class TrustChecker {
 
     // Non-zero when trusted. Any failure answers not trusted.
     int IsTrusted(const char* ansiPath);
+    int IsTrusted(const wchar_t* widePath);
 
     // The one checker of the program, alive until the process ends.
     static TrustChecker& Process();

@@ -58,3 +58,13 @@ WidePath WidenAscii(const char* ascii) {
         wide += char16_t(static_cast<unsigned char>(*ascii));
     return wide;
 }
+
+WidePath LongPathForm(const WidePath& path) {
+    // CreateDirectoryW stops at 248 units (room for an 8.3 name), the other calls at 260.
+    const std::size_t shortestLimit = 248;
+    if (path.size() < shortestLimit || path.compare(0, 4, u"\\\\?\\") == 0)
+        return path;
+    if (path.compare(0, 2, u"\\\\") == 0)
+        return u"\\\\?\\UNC\\" + path.substr(2);
+    return u"\\\\?\\" + path;
+}

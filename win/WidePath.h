@@ -27,3 +27,9 @@ bool EqualsAsciiNoCase(const WidePath& name, const char* ascii);
 
 // ASCII text widened unit by unit.
 WidePath WidenAscii(const char* ascii);
+
+// The form of a path to hand to the wide file functions: as it is while it is short enough for
+// them, else the "\\?\" form ("\\?\UNC\" for "\\server\share\..."), which takes up to 32,767
+// units but is used as written (no "." or "/" resolved), so only paths built from names the
+// file system gave are passed that way.
+WidePath LongPathForm(const WidePath& path);

@@ -11,12 +11,3 @@ TEST(StatusBanner, IsTheFixedHeading) {
 TEST(StatusBanner, IsBuiltOnce) {
     EXPECT_EQ(&StatusBanner(), &StatusBanner());
 }
-
-TEST(StatusBanner, EmptyMessageShowsBannerAlone) {
-    EXPECT_EQ(ComposeStatusText(""), StatusBanner());
-    EXPECT_EQ(ComposeStatusText(nullptr), StatusBanner());
-}
-
-TEST(StatusBanner, MessageFollowsBanner) {
-    EXPECT_EQ(ComposeStatusText("abc\r\n"), StatusBanner() + "abc\r\n");
-}

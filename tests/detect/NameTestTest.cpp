@@ -1,50 +1,52 @@
-// The name test of the directory walk: sscanf against the three templates.
+// The name test of the directory walk, on the UTF-16 names the walk reads.
 #include <gtest/gtest.h>
-
-#include <string>
 
 #include "detect/NameTest.h"
 
 namespace {
 
 TEST(NameTest, NamesBeginningWithAPrefixAndMoreTextPass) {
-    EXPECT_TRUE(PassesNameTest("gdi32.dll"));
-    EXPECT_TRUE(PassesNameTest("bj.dll"));
-    EXPECT_TRUE(PassesNameTest("addr.dll"));
-    EXPECT_TRUE(PassesNameTest("addrxhelp.dll"));
-    EXPECT_TRUE(PassesNameTest("gdx.dll"));
+    EXPECT_TRUE(PassesNameTest(u"gdi32.dll"));
+    EXPECT_TRUE(PassesNameTest(u"bj.dll"));
+    EXPECT_TRUE(PassesNameTest(u"addr.dll"));
+    EXPECT_TRUE(PassesNameTest(u"addrxhelp.dll"));
+    EXPECT_TRUE(PassesNameTest(u"gdx.dll"));
 }
 
 TEST(NameTest, PrefixIsCaseSensitive) {
-    EXPECT_FALSE(PassesNameTest("GDXI32.DLL"));
-    EXPECT_FALSE(PassesNameTest("Bj1rl.dll"));
-    EXPECT_FALSE(PassesNameTest("ADDR1help.dll"));
+    EXPECT_FALSE(PassesNameTest(u"GDXI32.DLL"));
+    EXPECT_FALSE(PassesNameTest(u"Bj1rl.dll"));
+    EXPECT_FALSE(PassesNameTest(u"ADDR1help.dll"));
 }
 
 TEST(NameTest, PrefixMustStandAtTheStart) {
-    EXPECT_FALSE(PassesNameTest("xgd1i32.dll"));
-    EXPECT_FALSE(PassesNameTest(" gdi32.dll"));
-    EXPECT_FALSE(PassesNameTest("kernel32.dll"));
+    EXPECT_FALSE(PassesNameTest(u"xgd1i32.dll"));
+    EXPECT_FALSE(PassesNameTest(u" gdi32.dll"));
+    EXPECT_FALSE(PassesNameTest(u"kernel32.dll"));
 }
 
 TEST(NameTest, SomethingNotBlankMustFollowThePrefix) {
-    EXPECT_FALSE(PassesNameTest("gd"));
-    EXPECT_FALSE(PassesNameTest("bj   "));
-    EXPECT_FALSE(PassesNameTest("addr"));
-    EXPECT_TRUE(PassesNameTest("gd   x"));  // blanks after the prefix are skipped
-    EXPECT_FALSE(PassesNameTest(""));
-    EXPECT_FALSE(PassesNameTest(nullptr));
+    EXPECT_FALSE(PassesNameTest(u"gd"));
+    EXPECT_FALSE(PassesNameTest(u"bj   "));
+    EXPECT_FALSE(PassesNameTest(u"addr"));
+    EXPECT_TRUE(PassesNameTest(u"gd   x"));  // blanks after the prefix are skipped
+    EXPECT_FALSE(PassesNameTest(u"gd\t\r\n\v\f"));
+    EXPECT_FALSE(PassesNameTest(u""));
 }
 
 TEST(NameTest, TemplatesAreTriedInOrder) {
     // "add" is not "addr", but no other template fits either.
-    EXPECT_FALSE(PassesNameTest("add.dll"));
-    EXPECT_TRUE(PassesNameTest("bjaddr.dll"));
+    EXPECT_FALSE(PassesNameTest(u"add.dll"));
+    EXPECT_TRUE(PassesNameTest(u"bjaddr.dll"));
 }
 
-TEST(NameTest, LongNamesAreSafe) {
-    EXPECT_TRUE(PassesNameTest(("gd" + std::string(250, 'x')).c_str()));
-    EXPECT_FALSE(PassesNameTest(("gd" + std::string(400, 'x')).c_str()));
+TEST(NameTest, AnyCharacterAfterThePrefixCounts) {
+    // Letters no ANSI code page of the system may hold: the name is read as it is.
+    EXPECT_TRUE(PassesNameTest(u"gd\uD55C.dll"));
+    EXPECT_TRUE(PassesNameTest(u"bj\u00DF"));
+    EXPECT_TRUE(PassesNameTest(u"addr\u3000"));     // an ideographic space is no blank
+    EXPECT_FALSE(PassesNameTest(u"g\uFF44x.dll"));  // a fullwidth "d" is not "d"
+    EXPECT_TRUE(PassesNameTest(u"gd" + WidePath(300, u'x')));
 }
 
 TEST(NameTest, WalkedFoldersEndInDllAndDoNotStartWithADot) {

@@ -24,14 +24,14 @@ TEST(ScanWorkerTest, ScanFinishedIsTheLastCallAndComesOnce) {
 
 TEST(ScanWorkerTest, TheSummaryNamesEveryListedPathInOrder) {
     RecordingReport report;
-    report.detections.Add("C:\\a\\one.dll");
-    report.detections.Add("C:\\a\\one.cfg");
+    report.detections.Add(u"C:\\a\\one.dll");
+    report.detections.Add(u"C:\\a\\\uD55C.cfg");
     FinishScan(report);
 
     ASSERT_EQ(report.calls.size(), 1u);
     EXPECT_TRUE(report.calls[0].found);
-    EXPECT_EQ(report.calls[0].text,
-              "\r\n发现木马:\r\nC:\\a\\one.dll\r\nC:\\a\\one.cfg\r\n请确认后点击清除!");
+    EXPECT_TRUE(report.calls[0].text ==
+                u"\r\n发现木马:\r\nC:\\a\\one.dll\r\nC:\\a\\\uD55C.cfg\r\n请确认后点击清除!");
 }
 
 }  // namespace

@@ -29,6 +29,9 @@ class TempFile {
         char name[MAX_PATH];
         GetTempFileNameA(directory, "vdt", 0, name);
         path = name;
+        wchar_t widePath[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, name, -1, widePath, MAX_PATH);
+        wide = widePath;
         HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
         if (!bytes.empty())
@@ -37,24 +40,25 @@ class TempFile {
     }
     ~TempFile() { DeleteFileA(path.c_str()); }
     std::string path;
+    std::wstring wide;
 };
 
 TEST(IsUpackImageOnDisk, ReadsTheFirstSectionOfAFile) {
     testpe::PeBuilder upack;
-    EXPECT_EQ(IsUpackImage(TempFile(upack.Add(".Upack").Add(".rsrc").BuildFile()).path.c_str()), 1);
+    EXPECT_EQ(IsUpackImage(TempFile(upack.Add(".Upack").Add(".rsrc").BuildFile()).wide.c_str()), 1);
     testpe::PeBuilder text;
-    EXPECT_EQ(IsUpackImage(TempFile(text.Add(".text").BuildFile()).path.c_str()), 0);
+    EXPECT_EQ(IsUpackImage(TempFile(text.Add(".text").BuildFile()).wide.c_str()), 0);
     testpe::PeBuilder truncated;
     Bytes cut = truncated.Add(".Upack").BuildFile();
     cut.resize(truncated.SectionTableOffset() + 20);
-    EXPECT_EQ(IsUpackImage(TempFile(cut).path.c_str()), 0);
-    EXPECT_EQ(IsUpackImage(TempFile(Bytes()).path.c_str()), 0);
+    EXPECT_EQ(IsUpackImage(TempFile(cut).wide.c_str()), 0);
+    EXPECT_EQ(IsUpackImage(TempFile(Bytes()).wide.c_str()), 0);
 }
 
 TEST(IsUpackImageOnDisk, MissingFileOrDirectoryGivesZero) {
-    EXPECT_EQ(IsUpackImage("C:\\no such directory\\gdx.dll"), 0);
-    char directory[MAX_PATH];
-    GetTempPathA(sizeof(directory), directory);
+    EXPECT_EQ(IsUpackImage(L"C:\\no such directory\\gdx.dll"), 0);
+    wchar_t directory[MAX_PATH];
+    GetTempPathW(MAX_PATH, directory);
     EXPECT_EQ(IsUpackImage(directory), 0);
 }
 
@@ -64,7 +68,7 @@ TEST(IsUpackImageOnDisk, FileOpenForWritingByAnotherIsStillRead) {
     HANDLE writer = CreateFileA(file.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(IsUpackImage(file.path.c_str()), 1);
+    EXPECT_EQ(IsUpackImage(file.wide.c_str()), 1);
     CloseHandle(writer);
 }
 

@@ -10,14 +10,16 @@ class RecordingReport : public DetectionReport {
   public:
     struct Call {
         enum Kind { kStatus, kFinished } kind;
-        std::string text;  // the message or summary ("(null)" for a missing summary)
+        std::u16string text;  // the message or summary (u"(null)" for a missing summary)
         bool found = false;
     };
 
-    void UpdateStatus(const char* message) override { calls.push_back({Call::kStatus, message}); }
+    void UpdateStatus(const char16_t* message) override {
+        calls.push_back({Call::kStatus, message});
+    }
     DetectionList& Detections() override { return detections; }
-    void ScanFinished(const char* summary, bool found) override {
-        calls.push_back({Call::kFinished, summary != nullptr ? summary : "(null)", found});
+    void ScanFinished(const char16_t* summary, bool found) override {
+        calls.push_back({Call::kFinished, summary != nullptr ? summary : u"(null)", found});
     }
 
     DetectionList detections;

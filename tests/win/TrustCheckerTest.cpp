@@ -134,7 +134,7 @@ TEST_F(TrustCheckerTest, PathOfAnyLengthIsConverted) {
     const std::string path = "C:\\" + std::string(1000, 'x') + "\\" + std::string(600, 'y');
     EXPECT_EQ(checker->IsTrusted(path.c_str()), 0);
     EXPECT_EQ(state->verifyCalls, before.verifyCalls + 1);
-    EXPECT_EQ(checker->IsTrusted(nullptr), 0);
+    EXPECT_EQ(checker->IsTrusted(static_cast<const char*>(nullptr)), 0);
 }
 
 TEST(TrustBindingTest, MissingLibraryMeansUntrustedAndIsLoadedOnce) {

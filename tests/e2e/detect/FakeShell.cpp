@@ -8,6 +8,7 @@
 //              scratch area its export VtScratch returns; the file stays untouched.
 // Prints "ready" once the window exists; ends on WM_CLOSE.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -66,12 +67,18 @@ bool ApplyOption(HMODULE module, const std::string& option, testpe::ClaimedLoade
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The libraries by their UTF-16 names, which may hold letters the ANSI code page lacks.
+    int wideCount = 0;
+    wchar_t** wideArgv = CommandLineToArgvW(GetCommandLineW(), &wideCount);
+    if (wideArgv == nullptr || wideCount != argc)
+        return 1;
     std::vector<testpe::ClaimedLoaderPath> claims(argc);
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         size_t bar = argument.find('|');
         const std::string library = argument.substr(0, bar);
-        HMODULE module = LoadLibraryA(library.c_str());
+        const std::wstring wideArgument = wideArgv[i];
+        HMODULE module = LoadLibraryW(wideArgument.substr(0, wideArgument.find(L'|')).c_str());
         if (module == nullptr) {
             std::fprintf(stderr, "cannot load %s: error %lu\n", library.c_str(), GetLastError());
             return 1;

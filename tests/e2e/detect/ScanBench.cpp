@@ -1,5 +1,5 @@
 // Measures a whole scan of the system directory seeded with many files against a bare walk of
-// the same tree (FindFirstFileA/FindNextFileA, and opening each candidate to read its headers as
+// the same tree (FindFirstFileW/FindNextFileW, and opening each candidate to read its headers as
 // the scan does), both in the same run, and the scanning process's private bytes afterwards.
 //   detect_scan_bench.exe --app=<vormak.exe> [--files=100,10000] [--repeat=3]
 #include <windows.h>
@@ -26,24 +26,24 @@ double Now() {
 }
 
 // The baseline: the same walk without matching, progress or a window.
-void BareWalk(const std::string& directory, long* files, long* candidates) {
-    const std::string mask = directory + "\\*.dll";
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(mask.c_str(), &entry);
+void BareWalk(const std::wstring& directory, long* files, long* candidates) {
+    const std::wstring mask = directory + L"\\*.dll";
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(mask.c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
-        const std::string path = directory + "\\" + entry.cFileName;
+        const std::wstring path = directory + L"\\" + entry.cFileName;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (entry.cFileName[0] != '.')
+            if (entry.cFileName[0] != L'.')
                 BareWalk(path, files, candidates);
             continue;
         }
         ++*files;
-        if (!PassesNameTest(entry.cFileName))
+        if (!PassesNameTest(reinterpret_cast<const char16_t*>(entry.cFileName)))
             continue;
         ++*candidates;
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             continue;
@@ -57,7 +57,7 @@ void BareWalk(const std::string& directory, long* files, long* candidates) {
                 ReadFile(file, buffer, 40, &read, nullptr);
         }
         CloseHandle(file);
-    } while (FindNextFileA(search, &entry));
+    } while (FindNextFileW(search, &entry));
     FindClose(search);
 }
 
@@ -110,6 +110,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string system = seed::SystemDirectory();
+    wchar_t wideSystem[MAX_PATH];
+    GetSystemDirectoryW(wideSystem, MAX_PATH);
     const auto plainLibrary = seed::LibraryImage(".text");
     std::printf(
         "files  walk_s  scan_s  ratio  private_kb_before  private_kb_after  working_set_kb"
@@ -127,12 +129,12 @@ int main(int argc, char** argv) {
             }
         }
         long files = 0, candidates = 0;
-        BareWalk(system, &files, &candidates);  // warm the caches for both sides
+        BareWalk(wideSystem, &files, &candidates);  // warm the caches for both sides
         double bestWalk = 1e9;
         for (int r = 0; r < repeat; ++r) {
             files = candidates = 0;
             const double start = Now();
-            BareWalk(system, &files, &candidates);
+            BareWalk(wideSystem, &files, &candidates);
             bestWalk = std::min(bestWalk, Now() - start);
         }
         e2e::App app;

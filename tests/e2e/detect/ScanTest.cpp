@@ -38,15 +38,19 @@ std::string TestDirectory() {
 // The stand-in desktop shell with the given libraries loaded; ended on destruction.
 class FakeShell {
   public:
-    bool Start(const std::vector<std::string>& libraries) {
-        std::string line = "\"" + TestDirectory() + "\\vt_fake_shell.exe\"";
+    // The libraries' paths in ANSI, then any in UTF-16 alone.
+    bool Start(const std::vector<std::string>& libraries,
+               const std::vector<std::wstring>& wideLibraries = {}) {
+        std::wstring line = L"\"" + Widen(TestDirectory()) + L"\\vt_fake_shell.exe\"";
         for (const std::string& library : libraries)
-            line += " \"" + library + "\"";
-        std::vector<char> mutableLine(line.begin(), line.end());
-        mutableLine.push_back('\0');
-        STARTUPINFOA startup = {};
+            line += L" \"" + Widen(library) + L"\"";
+        for (const std::wstring& library : wideLibraries)
+            line += L" \"" + library + L"\"";
+        std::vector<wchar_t> mutableLine(line.begin(), line.end());
+        mutableLine.push_back(L'\0');
+        STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
-        if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+        if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                             nullptr, &startup, &process_))
             return false;
         return e2e::WaitUntil([] { return FindWindowA("Progman", "Program Manager") != nullptr; },
@@ -286,15 +290,16 @@ TEST_F(ScanTest, CodeWrittenIntoMemoryListsOnlyAnUnvouchedFileThatCarriesTheMark
 
 TEST_F(ScanTest, RealSystemLibrariesPassTheNameTestButAreNotListed) {
     // The names alone would list Wine's own gdi32.dll and friends; their first section decides.
-    const std::string mask = seed::SystemDirectory() + "\\*.dll";
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(mask.c_str(), &entry);
+    const std::wstring mask = Widen(seed::SystemDirectory()) + L"\\*.dll";
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(mask.c_str(), &entry);
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
     int passing = 0;
     do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && PassesNameTest(entry.cFileName))
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            PassesNameTest(reinterpret_cast<const char16_t*>(entry.cFileName)))
             ++passing;
-    } while (FindNextFileA(search, &entry));
+    } while (FindNextFileW(search, &entry));
     FindClose(search);
     std::printf("system libraries passing the name test: %d\n", passing);
     EXPECT_GT(passing, 0);
@@ -312,7 +317,15 @@ TEST_F(ScanTest, RealSystemLibrariesPassTheNameTestButAreNotListed) {
     EXPECT_EQ(code, 0u);
 }
 
-TEST_F(ScanTest, EntriesTooLongForTheWorkingPathAreSkipped) {
+// Files a trojan could hide behind on a Chinese system: a name with a Korean letter (no form in
+// code page 936) in the system directory, with its companion; a library nested in *.dll
+// directories past MAX_PATH; and a library with the code patterns that the shell loaded from a
+// folder whose name holds the Korean letter. Each is listed as it is named, read back through the
+// Unicode calls, and each is removed.
+TEST_F(ScanTest, NamesOutsideTheCodePageAndPathsPastMaxPathAreListedAndRemoved) {
+    const std::wstring korean = L"\uD55C";
+    const std::wstring system = Widen(seed::SystemDirectory());
+    const auto upack = seed::LibraryImage(".Upack");
     seed::SeededTree tree;
     // Three levels of *.dll directories: the system directory plus these is 244 characters.
     const std::string first = std::string(100, 'a') + ".dll";
@@ -322,21 +335,66 @@ TEST_F(ScanTest, EntriesTooLongForTheWorkingPathAreSkipped) {
     ASSERT_TRUE(tree.Directory(first));
     ASSERT_TRUE(tree.Directory(second));
     ASSERT_TRUE(tree.Directory(third));
-    const auto upack = seed::LibraryImage(".Upack");
-    ASSERT_TRUE(tree.File(third + "\\gdshort.dll", upack));  // 256 characters: fits
     ASSERT_TRUE(tree.File(third + "\\gdtemp.dll", upack));
+    const std::string longName = "gd" + std::string(20, 'x') + ".dll";
+    ASSERT_TRUE(tree.RenameBeyondMaxPath(third + "\\gdtemp.dll", longName));
+    const std::wstring nested = system + L"\\" + Widen(third) + L"\\" + Widen(longName);
+    ASSERT_GT(nested.size(), 260u);
+
+    const std::wstring library = system + L"\\gd" + korean + L".dll";
+    const std::wstring companion = system + L"\\gd" + korean + L".cfg";
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring folder = std::wstring(temp) + L"vormak-e2e-" + korean;
+    const std::wstring module = folder + L"\\vtcode.dll";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
     ASSERT_TRUE(
-        tree.RenameBeyondMaxPath(third + "\\gdtemp.dll", "gd" + std::string(20, 'x') + ".dll"));
-    ASSERT_TRUE(tree.File(third + "\\gdy.dll", upack));  // after the long one: still found
+        CopyFileW((Widen(TestDirectory()) + L"\\vtcode.dll").c_str(), module.c_str(), FALSE));
+    for (const std::wstring& path : {library, companion}) {
+        HANDLE file =
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        if (path == library)
+            WriteFile(file, upack.data(), DWORD(upack.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    FakeShell shell;
+    ASSERT_TRUE(shell.Start({}, {module}));
 
     e2e::App app;
     ASSERT_TRUE(app.Start());
-    EXPECT_TRUE(ScanAndWait(
-        app, Summary({tree.Path(third + "\\gdshort.dll"), tree.Path(third + "\\gdy.dll")})))
+    // A box the ANSI dialog made would hold ANSI text on Windows, whatever Wine does.
+    EXPECT_TRUE(IsWindowUnicode(app.Control(1003)));
+    const std::wstring found = Widen(StatusBanner()) + L"\r\n发现木马:\r\n" + nested + L"\r\n" +
+                               library + L"\r\n" + companion + L"\r\n" + module +
+                               L"\r\n请确认后点击清除!";
+    EXPECT_TRUE(app.Press(kScan) &&
+                e2e::WaitUntil([&] { return app.IsEnabled(kScan) && app.StatusTextW() == found; },
+                               kScanTimeoutMs))
         << app.StatusText();
+    e2e::SaveWindowScreenshot(app.MainWindow(), "detect-scan-unicode");
+    // The library is let go, so that Clean can remove it at once.
+    shell.End();
+
+    app.Click(kClean);
+    HWND box = app.WaitForDialog("温馨提示?", 20000);
+    ASSERT_NE(box, nullptr) << app.StatusText();
+    EXPECT_EQ(app.StatusTextW(), Widen(StatusBanner()) + L"\r\n清除木马:\r\n" + nested +
+                                     L" 成功\r\n" + library + L" 成功\r\n" + companion +
+                                     L" 成功\r\n" + module + L" 成功\r\n清除完成!\r\n")
+        << app.StatusText();
+    PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+    EXPECT_TRUE(app.WaitForEnabled(kClean, false, 10000));
+    for (const std::wstring& path : {L"\\\\?\\" + nested, library, companion, module})
+        EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
     DWORD code = 1;
     EXPECT_TRUE(app.CloseAndWait(&code));
     EXPECT_EQ(code, 0u);
+    for (const std::wstring& path : {library, companion, module})
+        DeleteFileW(path.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 // The shared block of the exit probe (ExitProbe.h) and the hook that loads it into the program.

@@ -75,6 +75,22 @@ std::string WindowText(HWND window) {
     return std::string(buffer.data(), copied);
 }
 
+std::wstring WindowTextW(HWND window) {
+    if (window == nullptr)
+        return std::wstring();
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+        return std::wstring();
+    }
+    std::vector<wchar_t> buffer(length + 2, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), (LPARAM)buffer.data(),
+                             SMTO_ABORTIFHUNG, 5000, &copied)) {
+        return std::wstring();
+    }
+    return std::wstring(buffer.data(), copied);
+}
+
 std::string DialogItemText(HWND dialog, int id) {
     return WindowText(GetDlgItem(dialog, id));
 }
@@ -154,8 +170,19 @@ std::string App::ControlText(int id) const {
     return WindowText(Control(id));
 }
 
+std::wstring App::StatusTextW() const {
+    return WindowTextW(Control(1003));
+}
+
 std::string App::StatusText() const {
-    return ControlText(1003);
+    // The box holds UTF-16 text: read so, then converted as the ANSI calls would.
+    const std::wstring wide = StatusTextW();
+    if (wide.empty())
+        return std::string();
+    std::string text(wide.size() * 2, '\0');
+    text.resize(WideCharToMultiByte(936, 0, wide.data(), int(wide.size()), &text[0],
+                                    int(text.size()), nullptr, nullptr));
+    return text;
 }
 
 void App::Click(int id) {

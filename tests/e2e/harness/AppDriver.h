@@ -50,6 +50,9 @@ class App {
 
     HWND Control(int id) const { return GetDlgItem(mainWindow_, id); }
     std::string ControlText(int id) const;
+    // The status box read through the Unicode calls (it shows paths in UTF-16), and the same
+    // in code page 936 bytes, where a character the code page lacks reads as '?'.
+    std::wstring StatusTextW() const;
     std::string StatusText() const;
     bool IsEnabled(int id) const { return IsWindowEnabled(Control(id)) != FALSE; }
     bool IsMainWindowVisible() const { return IsWindowVisible(mainWindow_) != FALSE; }
@@ -95,6 +98,8 @@ void EndProcess(PROCESS_INFORMATION& process);
 
 // Text of a window (WM_GETTEXT works across processes), in code page 936 bytes.
 std::string WindowText(HWND window);
+// The same through the Unicode calls.
+std::wstring WindowTextW(HWND window);
 std::string DialogItemText(HWND dialog, int id);
 
 // Saves a screenshot of a window (with its frame) as a BMP under the artifacts folder; the test
