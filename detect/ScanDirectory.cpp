@@ -71,7 +71,8 @@ class DirectoryWalk {
             // An entry whose path would pass the bound is passed over.
             if (level.nameStart + nameLength > kLongestWalkedPath)
                 continue;
-            path_.resize(level.nameStart);
+            path_.resize(level.nameStart - 1);
+            path_ += u'\\';
             path_.append(reinterpret_cast<const char16_t*>(name), nameLength);
             if (level.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (name[0] != L'.')
