@@ -17,9 +17,8 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from pe_image import Damaged, Image  # noqa: E402
+from pe_image import Damaged, Image, parse_embedded, shipped_images  # noqa: E402
 
-XOR_KEY = 0x6B
 
 
 def load_allowlist(path):
@@ -65,33 +64,11 @@ def main():
     except ValueError as error:
         print(error)
         return 2
-    embedded = []
-    for spec in arguments.embedded:
-        try:
-            where, name = spec.split("=", 1)
-            type_name, identifier = where.split("/", 1)
-            embedded.append((type_name, int(identifier), name))
-        except ValueError:
-            parser.error("--embedded takes <type>/<id>=<name>, not %s" % spec)
-    problems = []
-    checked = 0
-    for path in arguments.binaries:
-        with open(path, "rb") as binary:
-            data = binary.read()
-        label = os.path.basename(path)
-        problems += check(label, label, data, allowed)
-        checked += 1
-        for type_name, identifier, name in embedded:
-            try:
-                blob = Image(data).resource(type_name, identifier)
-            except Damaged as damage:
-                blob, problems = None, problems + ["%s: damaged image: %s" % (label, damage)]
-            if blob is None:
-                problems.append("%s: no resource %s/%d (%s)" % (label, type_name, identifier, name))
-                continue
-            problems += check("%s in %s" % (name, label), name,
-                              bytes(b ^ XOR_KEY for b in blob), allowed)
-            checked += 1
+    embedded = parse_embedded(parser, arguments.embedded)
+    images, problems = shipped_images(arguments.binaries, embedded)
+    for label, name, data in images:
+        problems += check(label, name, data, allowed)
+    checked = len(images)
     for problem in problems:
         print("KNOWN DLLS: " + problem)
     if problems:

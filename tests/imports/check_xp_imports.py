@@ -15,9 +15,8 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from pe_image import Damaged, Image  # noqa: E402
+from pe_image import Damaged, Image, parse_embedded, shipped_images  # noqa: E402
 
-XOR_KEY = 0x6B
 MAX_SUBSYSTEM_VERSION = (5, 1)
 
 
@@ -64,34 +63,12 @@ def main():
     parser.add_argument("--embedded", action="append", default=[])
     parser.add_argument("binaries", nargs="+")
     arguments = parser.parse_args()
-    embedded = []
-    for spec in arguments.embedded:
-        try:
-            where, name = spec.split("=", 1)
-            type_name, identifier = where.split("/", 1)
-            embedded.append((type_name, int(identifier), name))
-        except ValueError:
-            parser.error("--embedded takes <type>/<id>=<name>, not %s" % spec)
+    embedded = parse_embedded(parser, arguments.embedded)
     exports = load_exports(arguments.exports)
-    problems = []
-    checked = 0
-    for path in arguments.binaries:
-        with open(path, "rb") as binary:
-            data = binary.read()
-        label = os.path.basename(path)
+    images, problems = shipped_images(arguments.binaries, embedded)
+    for label, name, data in images:
         problems += check(label, data, exports)
-        checked += 1
-        for type_name, identifier, name in embedded:
-            try:
-                blob = Image(data).resource(type_name, identifier)
-            except Damaged as damage:
-                blob, problems = None, problems + ["%s: damaged image: %s" % (label, damage)]
-            if blob is None:
-                problems.append("%s: no resource %s/%d (%s)" % (label, type_name, identifier, name))
-                continue
-            problems += check("%s in %s" % (name, label), bytes(b ^ XOR_KEY for b in blob),
-                              exports)
-            checked += 1
+    checked = len(images)
     for problem in problems:
         print("XP: " + problem)
     if problems:

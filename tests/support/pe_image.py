@@ -1,5 +1,6 @@
 """Reading PE images in the test scripts: headers, sections, import tables and resources, over
 untrusted bytes (every read is bounds-checked; a damaged image raises Damaged)."""
+import os
 import struct
 
 DIRECTORY_IMPORT = 1
@@ -175,3 +176,42 @@ class Image:
             return None
         data_rva, size = struct.unpack_from("<II", self.read(root + languages[0][1], 8))
         return self.read(self.offset_of(data_rva), size)
+
+
+# The program carries the reporter's two binaries as resources scrambled with this key.
+EMBEDDED_XOR_KEY = 0x6B
+
+
+def parse_embedded(parser, specs):
+    """The --embedded <type>/<id>=<name> arguments as (type, id, name) triples."""
+    embedded = []
+    for spec in specs:
+        try:
+            where, name = spec.split("=", 1)
+            type_name, identifier = where.split("/", 1)
+            embedded.append((type_name, int(identifier), name))
+        except ValueError:
+            parser.error("--embedded takes <type>/<id>=<name>, not %s" % spec)
+    return embedded
+
+
+def shipped_images(paths, embedded):
+    """Each binary and each of its embedded resources, unscrambled, as (label, name, data), and
+    the problems met on the way (a damaged image, a missing resource)."""
+    images, problems = [], []
+    for path in paths:
+        with open(path, "rb") as binary:
+            data = binary.read()
+        label = os.path.basename(path)
+        images.append((label, label, data))
+        for type_name, identifier, name in embedded:
+            try:
+                blob = Image(data).resource(type_name, identifier)
+            except Damaged as damage:
+                blob, problems = None, problems + ["%s: damaged image: %s" % (label, damage)]
+            if blob is None:
+                problems.append("%s: no resource %s/%d (%s)" % (label, type_name, identifier, name))
+                continue
+            images.append(("%s in %s" % (name, label), name,
+                           bytes(b ^ EMBEDDED_XOR_KEY for b in blob)))
+    return images, problems
