@@ -409,6 +409,7 @@ void DebugLauncher::Loop() {
         if (!WaitForDebugEvent(&event, 60000))
             return;
         DWORD status = DBG_CONTINUE;
+        bool letGo = false;
         switch (event.dwDebugEventCode) {
             case CREATE_PROCESS_DEBUG_EVENT:
                 if (event.u.CreateProcessInfo.hFile != nullptr) {
@@ -416,6 +417,11 @@ void DebugLauncher::Loop() {
                 }
                 if (event.dwProcessId != programId) {
                     onChild_(event.u.CreateProcessInfo.hProcess, event.dwProcessId);
+                    // Seen at its start, the child runs on undebugged: once this loop ends, a
+                    // debuggee would stop at its next event for ever. (Wine starts its desktop
+                    // process, which serves the desktop shell to every later program, as a
+                    // child of the first program that needs it.)
+                    letGo = true;
                 }
                 break;
             case LOAD_DLL_DEBUG_EVENT:
@@ -433,6 +439,8 @@ void DebugLauncher::Loop() {
                 break;
         }
         ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+        if (letGo)
+            DebugActiveProcessStop(event.dwProcessId);
         if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT && event.dwProcessId == programId) {
             return;
         }

@@ -81,7 +81,8 @@ DWORD FindProcessNamed(const char* exeName);
 
 // Starts vormak.exe under this test as debugger, on a thread of its own. Every process the
 // program starts is reported to onChildStarted while it is still suspended at its creation;
-// the callback may end it. Other debug events are passed on as if no debugger were there.
+// the callback may end it. The child then runs on undebugged. Other debug events are passed on
+// as if no debugger were there.
 class DebugLauncher {
   public:
     using ChildCallback = std::function<void(HANDLE process, DWORD processId)>;
