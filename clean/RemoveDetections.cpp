@@ -124,22 +124,27 @@ class RestartFolders {
     std::vector<Entry> entries_;
 };
 
-// Schedules the file `name` in the held folder for deletion at the restart under the name the
-// open file has on disk. The text of its path may name another file at boot: a 32-bit program
-// on 64-bit Windows sees SysWOW64 where its path says system32, and the native system deleting
-// at boot does not.
-bool ScheduleHeldFile(HANDLE folder, const WidePath& name) {
-    const ULONG shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    // Read access for XP's mapping name; a file its holder shares with no reader still gives
-    // its final name (Vista and later) through a handle that may only read attributes.
-    FileHandle file(OpenInFolder(folder, name, FILE_READ_DATA | FILE_READ_ATTRIBUTES, shareAll,
-                                 kNtFileOpen, kNtNonDirectoryFile));
-    if (!file.IsValid()) {
-        file.Reset(OpenInFolder(folder, name, FILE_READ_ATTRIBUTES, shareAll, kNtFileOpen,
-                                kNtNonDirectoryFile));
-    }
+// Opens `name` in the held folder with `access`, and keeps it open only when it is the file the
+// scan read there: one put in its place since (a user may rename and replace files in a folder
+// of theirs) is never touched.
+bool OpenScannedFile(HANDLE folder, const WidePath& name, ACCESS_MASK access,
+                     const FileIdentity& scanned, FileHandle& file) {
+    file.Reset(OpenInFolder(folder, name, access | FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kNtFileOpen,
+                            kNtNonDirectoryFile));
+    FileIdentity identity;
+    if (file.IsValid() && GetFileIdentity(file.Get(), identity) && identity == scanned)
+        return true;
+    file.Close();
+    return false;
+}
+
+// Schedules the open file for deletion at the restart under the name it has on disk. The text
+// of its path may name another file at boot: a 32-bit program on 64-bit Windows sees SysWOW64
+// where its path says system32, and the native system deleting at boot does not.
+bool ScheduleHeldFile(HANDLE file) {
     WidePath held;
-    return file.IsValid() && GetHeldFilePath(file.Get(), held) &&
+    return GetHeldFilePath(file, held) &&
            MoveFileExW(WideChars(held), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
@@ -164,39 +169,47 @@ struct CleanContext {
 
 // Deletes the file, or failing that schedules it for deletion at the next restart, and names
 // the outcome. The path is the scan's UTF-16 path as the system named it, split as it is; its
-// folders are held throughout, and a path through a link is not touched. A restart deletion runs
-// by path, as SYSTEM: a file that a user's folder leads to is first moved, under the held
-// folders, into a private folder, and that path is scheduled instead.
-const char16_t* RemoveFile(const WidePath& path, CleanContext& context) {
+// folders are held throughout, a path through a link is not touched, and only the file the scan
+// identified is dealt with. A restart deletion runs by path, as SYSTEM: a file that a user's
+// folder leads to is first moved, under the held folders, into a private folder, and that path
+// is scheduled instead.
+const char16_t* RemoveFile(const WidePath& path, const FileIdentity& scanned,
+                           CleanContext& context) {
     DrivePathParts parts;
     if (!SplitDrivePath(path, parts))
         return kFailed;
-    // The form the path-taking calls accept, "\\?\" for a long one.
-    const WidePath wide = LongPathForm(path);
     HeldFolders folders;
     if (!folders.Hold(parts))
         return kFailed;
-    // Deleted on close, as DeleteFileA does it, but looked up inside the held folder.
-    FileHandle file(OpenInFolder(folders.Innermost(), parts.name, DELETE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 kNtFileOpen, kNtNonDirectoryFile | kNtDeleteOnClose));
-    if (file.IsValid())
+    FileHandle file;
+    // Looked up inside the held folder and deleted when closed. A file whose image is mapped
+    // cannot be marked, and goes on to the restart's roads.
+    if (OpenScannedFile(folders.Innermost(), parts.name, DELETE, scanned, file) &&
+        MarkOpenFileForDeletion(file.Get())) {
         return kRemoved;
-    if (MayScheduleInPlace(folders, parts, context.System()))
-        return ScheduleHeldFile(folders.Innermost(), parts.name) ? kScheduled : kFailed;
-    FileHandle busy(OpenInFolder(folders.Innermost(), parts.name, DELETE | WRITE_DAC | WRITE_OWNER,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 kNtFileOpen, kNtNonDirectoryFile));
+    }
+    // Read access for XP's mapping name; a file its holder shares with no reader still gives
+    // its final name (Vista and later) through a handle that may only read attributes.
+    if (MayScheduleInPlace(folders, parts, context.System())) {
+        const bool opened =
+            OpenScannedFile(folders.Innermost(), parts.name, FILE_READ_DATA, scanned, file) ||
+            OpenScannedFile(folders.Innermost(), parts.name, 0, scanned, file);
+        return opened && ScheduleHeldFile(file.Get()) ? kScheduled : kFailed;
+    }
     WidePath moved;
-    if (!busy.IsValid() || !context.restart.MoveAside(busy.Get(), parts, moved))
+    if (!OpenScannedFile(folders.Innermost(), parts.name, DELETE | WRITE_DAC | WRITE_OWNER,
+                         scanned, file) ||
+        !context.restart.MoveAside(file.Get(), parts, moved)) {
         return kFailed;
+    }
     return MoveFileExW(WideChars(moved), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? kScheduled
                                                                                : kFailed;
 }
 
-const char16_t* RemoveFileOrFail(const WidePath& path, CleanContext& context) {
+const char16_t* RemoveFileOrFail(const WidePath& path, const FileIdentity& scanned,
+                                 CleanContext& context) {
     try {
-        return RemoveFile(path, context);
+        return RemoveFile(path, scanned, context);
     } catch (const std::bad_alloc&) {
         return kFailed;
     }
@@ -223,7 +236,8 @@ void RemoveDetections(DetectionReport& report) {
     }
     for (size_t i = 0; i < detections.Count(); ++i) {
         const WidePath& path = detections.At(i);
-        const char16_t* outcome = context ? RemoveFileOrFail(path, *context) : kFailed;
+        const char16_t* outcome =
+            context ? RemoveFileOrFail(path, detections.IdentityAt(i), *context) : kFailed;
         // Every file is still removed when memory for the report runs out.
         if (!reportComplete)
             continue;

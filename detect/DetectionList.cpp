@@ -5,20 +5,20 @@
 #include "win/PathCompare.h"
 
 bool DetectionList::Contains(const WidePath& path) const {
-    for (const WidePath& listed : paths_) {
-        if (SameWidePathNoCase(listed, path))
+    for (const Entry& listed : entries_) {
+        if (SameWidePathNoCase(listed.path, path))
             return true;
     }
     return false;
 }
 
-bool DetectionList::Add(const WidePath& path) {
+bool DetectionList::Add(const WidePath& path, const FileIdentity& identity) {
     if (path.empty())
         return false;
     if (Contains(path))
         return true;
     try {
-        paths_.push_back(path);
+        entries_.push_back(Entry{path, identity});
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -27,5 +27,5 @@ bool DetectionList::Add(const WidePath& path) {
 
 void DetectionList::Clear() {
     // Release the storage too, not only the strings.
-    std::vector<WidePath>().swap(paths_);
+    std::vector<Entry>().swap(entries_);
 }

@@ -11,6 +11,7 @@
 #include "detect/DetectionReport.h"
 #include "detect/NameTest.h"
 #include "detect/UpackImage.h"
+#include "win/NtFiles.h"
 #include "win/UniqueHandle.h"
 #include "win/WideText.h"
 
@@ -115,16 +116,17 @@ class DirectoryWalk {
         }
         if (!PassesNameTest(std::u16string_view(path_).substr(nameStart)))
             return;
-        if (!IsUpackImage(WideChars(LongPathForm(path_))))
+        FileIdentity identity;
+        if (!IsUpackImage(WideChars(LongPathForm(path_)), identity))
             return;
-        report_.Detections().Add(path_);
+        report_.Detections().Add(path_, identity);
 
         const std::size_t dot = path_.rfind(u'.');
         if (dot == WidePath::npos || dot < nameStart)
             return;
         path_.replace(dot, WidePath::npos, kCompanionExtension);
-        if (FileExists(path_))
-            report_.Detections().Add(path_);
+        if (GetPathIdentity(path_, identity))
+            report_.Detections().Add(path_, identity);
     }
 
     DetectionReport& report_;
@@ -137,11 +139,6 @@ class DirectoryWalk {
 };
 
 }  // namespace
-
-bool FileExists(const WidePath& path) {
-    const DWORD attributes = GetFileAttributesW(WideChars(LongPathForm(path)));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
 
 void ScanDirectory(DetectionReport& report, const WidePath& directory) {
     try {

@@ -16,5 +16,3 @@ void ScanDirectory(DetectionReport& report, const WidePath& directory);
 const unsigned kMostWalkedDirectories = 100000;
 const unsigned kLongestWalkedPath = 32000;
 
-// True when path names an existing file; a directory of that name does not count.
-bool FileExists(const WidePath& path);

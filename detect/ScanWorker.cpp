@@ -14,6 +14,7 @@
 #include "detect/ShellProcess.h"
 #include "detect/UpackImage.h"
 #include "win/MappedModule.h"
+#include "win/NtFiles.h"
 #include "win/TrustChecker.h"
 #include "win/UniqueHandle.h"
 #include "win/WideText.h"
@@ -27,8 +28,9 @@ const DWORD kLargestInspectedModule = 0x40000;
 
 void ScanDriver(DetectionReport& report, const WidePath& systemDirectory) {
     const WidePath driverPath = systemDirectory + kDriverPath;
-    if (FileExists(driverPath))
-        report.Detections().Add(driverPath);
+    FileIdentity identity;
+    if (GetPathIdentity(driverPath, identity))
+        report.Detections().Add(driverPath, identity);
 }
 
 void ScanShellModules(DetectionReport& report) {
@@ -79,10 +81,11 @@ void ScanShellModules(DetectionReport& report) {
         // into it. The file the system mapped is listed only when it is named exactly, is not
         // vouched for by a signature or catalog, and carries the trojan's mark itself.
         WidePath mappedPath;
+        FileIdentity identity;
         if (GetMappedModulePath(process.Get(), module.modBaseAddr, drives, mappedPath) &&
-            IsTrojanLibraryFile(WideChars(LongPathForm(mappedPath))) &&
+            IsTrojanLibraryFile(WideChars(LongPathForm(mappedPath)), identity) &&
             !trust.IsTrusted(WideChars(mappedPath))) {
-            report.Detections().Add(mappedPath);
+            report.Detections().Add(mappedPath, identity);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "detect/PeImage.h"
+#include "win/NtFiles.h"
 #include "win/UniqueHandle.h"
 
 namespace {
@@ -27,20 +28,23 @@ class FileReader : public ImageReader {
 
 }  // namespace
 
-int IsUpackImage(const wchar_t* path) {
+int IsUpackImage(const wchar_t* path, FileIdentity& identity) {
     FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
         return 0;
     FileReader reader(file.Get());
-    return CheckUpackHeaders(reader);
+    return CheckUpackHeaders(reader) && GetFileIdentity(file.Get(), identity) ? 1 : 0;
 }
 
-int IsTrojanLibraryFile(const wchar_t* path) {
+int IsTrojanLibraryFile(const wchar_t* path, FileIdentity& identity) {
     FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr));
     if (!file.IsValid())
         return 0;
     FileReader reader(file.Get());
-    return CheckUpackHeaders(reader) || FileHoldsCodePattern(reader) ? 1 : 0;
+    return (CheckUpackHeaders(reader) || FileHoldsCodePattern(reader)) &&
+                   GetFileIdentity(file.Get(), identity)
+               ? 1
+               : 0;
 }

@@ -100,3 +100,36 @@ bool IsLinkOrUnknown(HANDLE file, const wchar_t* path) {
 bool GetFileIdentity(HANDLE file, BY_HANDLE_FILE_INFORMATION& identity) {
     return GetFileInformationByHandle(file, &identity) != FALSE;
 }
+
+namespace {
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& information) {
+    FileIdentity identity;
+    identity.volume = information.dwVolumeSerialNumber;
+    identity.indexHigh = information.nFileIndexHigh;
+    identity.indexLow = information.nFileIndexLow;
+    return identity;
+}
+
+}  // namespace
+
+bool GetFileIdentity(HANDLE file, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(file, &information))
+        return false;
+    identity = IdentityOf(information);
+    return true;
+}
+
+bool GetPathIdentity(const WidePath& path, FileIdentity& identity) {
+    FileHandle file(CreateFileW(WideChars(LongPathForm(path)), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false;
+    }
+    identity = IdentityOf(information);
+    return true;
+}

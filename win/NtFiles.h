@@ -5,6 +5,7 @@
 // links it made from Unix ones). ntdll is bound at run time from the copy every process has.
 #include <windows.h>
 
+#include "win/FileIdentity.h"
 #include "win/UniqueHandle.h"
 #include "win/WidePath.h"
 
@@ -39,3 +40,9 @@ inline bool IsSameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE
     return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
+
+// The identity of an open file (any access); false when it cannot be read.
+bool GetFileIdentity(HANDLE file, FileIdentity& identity);
+// The identity of the file (not a folder) at `path`, opened for its attributes only; false when
+// there is none or it cannot be read.
+bool GetPathIdentity(const WidePath& path, FileIdentity& identity);

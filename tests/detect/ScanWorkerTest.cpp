@@ -24,8 +24,8 @@ TEST(ScanWorkerTest, ScanFinishedIsTheLastCallAndComesOnce) {
 
 TEST(ScanWorkerTest, TheSummaryNamesEveryListedPathInOrder) {
     RecordingReport report;
-    report.detections.Add(u"C:\\a\\one.dll");
-    report.detections.Add(u"C:\\a\\\uD55C.cfg");
+    report.detections.Add(u"C:\\a\\one.dll", FileIdentity{1, 0, 2});
+    report.detections.Add(u"C:\\a\\\uD55C.cfg", FileIdentity{1, 0, 3});
     FinishScan(report);
 
     ASSERT_EQ(report.calls.size(), 1u);

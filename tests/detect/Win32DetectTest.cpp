@@ -16,6 +16,7 @@
 #include "detect/UpackImage.h"
 #include "win/AnsiName.h"
 #include "win/MappedModule.h"
+#include "win/NtFiles.h"
 
 namespace {
 
@@ -43,9 +44,21 @@ class TempFile {
     std::wstring wide;
 };
 
+int IsUpackImage(const wchar_t* path) {
+    FileIdentity identity;
+    return IsUpackImage(path, identity);
+}
+
 TEST(IsUpackImageOnDisk, ReadsTheFirstSectionOfAFile) {
     testpe::PeBuilder upack;
-    EXPECT_EQ(IsUpackImage(TempFile(upack.Add(".Upack").Add(".rsrc").BuildFile()).wide.c_str()), 1);
+    const TempFile upackFile(upack.Add(".Upack").Add(".rsrc").BuildFile());
+    FileIdentity read;
+    FileIdentity expected;
+    EXPECT_EQ(IsUpackImage(upackFile.wide.c_str(), read), 1);
+    // The identity given is the file's own, for Clean to find it again.
+    ASSERT_TRUE(GetPathIdentity(
+        std::u16string(upackFile.wide.begin(), upackFile.wide.end()), expected));
+    EXPECT_TRUE(read == expected);
     testpe::PeBuilder text;
     EXPECT_EQ(IsUpackImage(TempFile(text.Add(".text").BuildFile()).wide.c_str()), 0);
     testpe::PeBuilder truncated;

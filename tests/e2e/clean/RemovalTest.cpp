@@ -174,6 +174,7 @@ TEST_F(RemovalTest, CleanReportsEachFileAndNoWritesNothing) {
     const std::string driver = Seed(Driver(), "any content");
     const std::string loaded = Seed(InSystem("bjload.dll"), WithUpackFirstSection(library));
     const std::string held = Seed(InSystem("gdheld.dll"), UpackImage());
+    const std::string swapped = Seed(InSystem("gdswap.dll"), UpackImage());
     const std::string plain = Seed(InSystem("gdx.dll"), UpackImage());
     const std::string companion = Seed(InSystem("gdx.cfg"), "cfg");
     BusyFile loader;
@@ -182,7 +183,12 @@ TEST_F(RemovalTest, CleanReportsEachFileAndNoWritesNothing) {
     ASSERT_TRUE(opener.Start("open", held));
 
     ASSERT_TRUE(app.Start());
-    ScanAndExpect({driver, loaded, held, plain, companion});
+    ScanAndExpect({driver, loaded, held, swapped, plain, companion});
+    // Between Scan and Clean the listed file is renamed away and another put at its name: Clean
+    // touches neither.
+    const std::string renamed = Seed(InSystem("gdswap.old"), "");
+    ASSERT_TRUE(MoveFileExA(swapped.c_str(), renamed.c_str(), MOVEFILE_REPLACE_EXISTING));
+    Seed(swapped, "another file");
     HWND box = CleanAndWaitForQuestion();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(e2e::DialogItemText(box, 0xFFFF), kQuestion);
@@ -191,8 +197,9 @@ TEST_F(RemovalTest, CleanReportsEachFileAndNoWritesNothing) {
     EXPECT_EQ(GetDlgItem(box, IDOK), nullptr);
     EXPECT_EQ(GetWindow(box, GW_OWNER), app.MainWindow());
     const std::string report = StatusBanner() + "\r\n清除木马:\r\n" + driver + " 成功\r\n" +
-                               loaded + " 【需要重启】\r\n" + held + " 【需要重启】\r\n" + plain +
-                               " 成功\r\n" + companion + " 成功\r\n" + "清除完成!\r\n";
+                               loaded + " 【需要重启】\r\n" + held + " 【需要重启】\r\n" +
+                               swapped + " 失败\r\n" + plain + " 成功\r\n" + companion +
+                               " 成功\r\n" + "清除完成!\r\n";
     EXPECT_EQ(app.StatusText(), report);
     e2e::SaveWindowScreenshot(box, "clean-upload-question");
 
@@ -215,6 +222,9 @@ TEST_F(RemovalTest, CleanReportsEachFileAndNoWritesNothing) {
     EXPECT_FALSE(FileExists(companion));
     EXPECT_TRUE(FileExists(loaded));
     EXPECT_TRUE(FileExists(held));
+    std::string swappedBytes;
+    EXPECT_TRUE(ReadWholeFile(swapped, &swappedBytes) && swappedBytes == "another file");
+    EXPECT_TRUE(FileExists(renamed));
     const std::vector<std::string> pending = PendingRenames();
     for (const std::string& busy : {loaded, held}) {
         EXPECT_TRUE(std::any_of(
@@ -222,6 +232,8 @@ TEST_F(RemovalTest, CleanReportsEachFileAndNoWritesNothing) {
             [&](const std::string& entry) { return Lower(entry) == Lower("\\??\\" + busy); }))
             << busy << " not scheduled";
     }
+    for (const std::string& entry : pending)
+        EXPECT_EQ(Lower(entry).find("gdswap"), std::string::npos) << entry << " scheduled";
     // No upload: no folder for its files, and the trust library never even loaded. The busy
     // files in the system directory were scheduled where they are, so no restart folder either.
     EXPECT_EQ(NewPrivateFolder(g_foldersBefore), "");
@@ -424,9 +436,10 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
             if (name.compare(0, 4, "WINE") == 0)
                 continue;
             variables.push_back(name);
-            if (Lower(name) == "path")
+            if (Lower(name) == "path") {
                 EXPECT_EQ(Lower(text),
                           Lower("PATH=" + SystemDirectory() + ";" + WindowsDirectory()));
+            }
         }
         std::sort(variables.begin(), variables.end(),
                   [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
