@@ -27,29 +27,38 @@ esac
 command_line=$(printf '%q ' "${display[@]}" "$@")
 environment=$(env | grep -E '^(VORMAK_|TARNUP_|WINEDEBUG=)' | grep -v '^VORMAK_GUEST_' \
   | while IFS= read -r line; do printf 'export %q\n' "$line"; done || true)
-# Wine maps a program's image from its file, and images mapped from the 9p share read back as
-# zeros past their first pages: the build tree runs from a copy on the guest's own disk, mounted
-# over its shared path. What the command writes there is copied back afterwards (new and changed
-# files, and the screenshots folder as a whole, since the runs move it about).
+# The command runs in a copy of the work tree on the guest's own disk, at the same path, and what
+# it writes there is copied back afterwards (new and changed files, and the build tree's
+# screenshots folder as a whole, since the runs move it about). Two reasons: Wine maps a
+# program's image from its file, and images mapped from the 9p share read back as zeros past
+# their first pages; and Wine reports a mount point as a reparse point, so below the share's
+# mount every file looks as if it were reached through a link.
 exec bash "$root/scripts/guest/vm.sh" "$share" "
 set -u
 $environment
 export VORMAK_WINDOWS_HOST=guest
 # The tests' waits are for hangs; under emulation everything takes about three times as long.
 export VORMAK_TEST_TIME_SCALE=\${VORMAK_TEST_TIME_SCALE:-4}
-build=$(printf '%q' "$build")
-local_copy=/var/tmp/vormak-build
-mkdir -p \"\$local_copy\"
-cp -a \"\$build/.\" \"\$local_copy/\"
+share=$(printf '%q' "$share")
+build=$(printf '%q' "${build#"$share"/}")
+here=\$PWD
+shared=/run/vormak-share
+mkdir -p \"\$shared\"
+mount --move \"\$share\" \"\$shared\"
+(cd \"\$shared\" && find . -mindepth 1 -maxdepth 1 ! -name .git ! -name build -exec cp -a -t \"\$share/\" {} +)
+if [ ! -d \"\$share/\$build\" ]; then
+  mkdir -p \"\$share/\$build\" && cp -a \"\$shared/\$build/.\" \"\$share/\$build/\"
+fi
 touch -d '-1 second' /var/tmp/vormak-started
-mount --bind \"\$local_copy\" \"\$build\"
+cd \"\$here\"
 status=0
 $command_line || status=\$?
-umount \"\$build\"
-(cd \"\$local_copy\" && find . -newer /var/tmp/vormak-started ! -path './artifacts/*' ! -path './artifacts' \\
-  \\( -type f -o -type l \\) -exec cp -a --parents -t \"\$build/\" {} +)
-if [ -d \"\$local_copy/artifacts\" ]; then
-  rm -rf \"\$build/artifacts\" && cp -a \"\$local_copy/artifacts\" \"\$build/artifacts\"
+cd /
+(cd \"\$share\" && find . -newer /var/tmp/vormak-started ! -path \"./\$build/artifacts/*\" \\
+  ! -path \"./\$build/artifacts\" \\( -type f -o -type l \\) -exec cp -a --parents -t \"\$shared/\" {} +)
+if [ -d \"\$share/\$build/artifacts\" ]; then
+  rm -rf \"\$shared/\$build/artifacts\" && cp -a \"\$share/\$build/artifacts\" \"\$shared/\$build/artifacts\"
 fi
+mount --move \"\$shared\" \"\$share\"
 exit \$status
 "
