@@ -102,6 +102,51 @@ bool FormatExtValue(const char* tag, const char* baseName, char* buffer, std::si
     return FormatBounded(buffer, size, "type=th%s|name=%s|", tag, baseName);
 }
 
+bool FormatListName(const WidePath& name, std::string& value) {
+    value.clear();
+    if (name.empty())
+        return false;
+    std::string utf8;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        std::uint32_t code = name[i];
+        if (code >= 0xD800 && code <= 0xDFFF) {
+            if (code > 0xDBFF || i + 1 == name.size() || name[i + 1] < 0xDC00 ||
+                name[i + 1] > 0xDFFF) {
+                return false;
+            }
+            code = 0x10000 + ((code - 0xD800) << 10) + (name[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (code < 0x80) {
+            utf8 += char(code);
+        } else if (code < 0x800) {
+            utf8 += char(0xC0 | (code >> 6));
+            utf8 += char(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            utf8 += char(0xE0 | (code >> 12));
+            utf8 += char(0x80 | ((code >> 6) & 0x3F));
+            utf8 += char(0x80 | (code & 0x3F));
+        } else {
+            utf8 += char(0xF0 | (code >> 18));
+            utf8 += char(0x80 | ((code >> 12) & 0x3F));
+            utf8 += char(0x80 | ((code >> 6) & 0x3F));
+            utf8 += char(0x80 | (code & 0x3F));
+        }
+    }
+    const char hex[] = "0123456789ABCDEF";
+    for (char c : utf8) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < '!' || byte > '~' || byte == '%' || byte == '"') {
+            value += '%';
+            value += hex[byte >> 4];
+            value += hex[byte & 0x0F];
+        } else {
+            value += c;
+        }
+    }
+    return true;
+}
+
 bool FormatPathInDirectory(const char* directory, const char* name, char* buffer,
                            std::size_t size) {
     return FormatBounded(buffer, size, "%s\\%s", directory, name);

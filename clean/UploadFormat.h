@@ -55,6 +55,12 @@ bool FormatSectionName(int item, char* buffer, std::size_t size);
 // does not fit the buffer; the caller then leaves the file out rather than send a cut name.
 bool FormatExtValue(const char* tag, const char* baseName, char* buffer, std::size_t size);
 
+// The list's "name" value: the file's own name in UTF-8, every byte outside '!'..'~' and every
+// '%' and '"' written as "%XX" (upper-case hex), so the value is plain ASCII that the profile
+// functions keep as it is in any code page. False for an empty name or one holding an unpaired
+// surrogate, which has no UTF-8 form.
+bool FormatListName(const WidePath& name, std::string& value);
+
 // "%s\\%s": directory, one backslash, name. False when it does not fit.
 bool FormatPathInDirectory(const char* directory, const char* name, char* buffer, std::size_t size);
 

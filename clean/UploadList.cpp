@@ -3,9 +3,12 @@
 #include <tlhelp32.h>
 
 #include <new>
+#include <string>
 #include <vector>
 
+#include "win/HeldFolders.h"
 #include "win/MappedModule.h"
+#include "win/NtFiles.h"
 #include "win/UniqueHandle.h"
 #include "win/WideText.h"
 
@@ -88,53 +91,105 @@ size_t CollectUploadCandidates(UploadCandidateList& list, TrustChecker& checker)
     return list.Count();
 }
 
-int HashFile(const char* path, std::uint8_t digest[Md5::kDigestSize]) {
+int CopyAndHash(HANDLE source, HANDLE copy, std::uint8_t digest[Md5::kDigestSize]) {
     std::vector<std::uint8_t> block;
     try {
         block.resize(kHashBlockSize);
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    WidePath wide;
-    if (!AnsiToWideExact(path, wide))
-        return 0;
-    FileHandle file(CreateFileW(WideChars(wide), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid())
-        return 0;
-    auto readBlock = [&file](std::uint8_t* buffer, std::size_t size, std::size_t* delivered) {
+    // Every block read is written before the next is read: the digest covers exactly the copy.
+    auto copyBlock = [source, copy](std::uint8_t* buffer, std::size_t size,
+                                    std::size_t* delivered) {
         DWORD read = 0;
-        if (!ReadFile(file.Get(), buffer, static_cast<DWORD>(size), &read, nullptr))
+        if (!ReadFile(source, buffer, static_cast<DWORD>(size), &read, nullptr))
+            return false;
+        DWORD written = 0;
+        if (read != 0 && (!WriteFile(copy, buffer, read, &written, nullptr) || written != read))
             return false;
         *delivered = read;
         return true;
     };
-    return Md5OfBlocks(readBlock, block.data(), block.size(), digest) ? 1 : 0;
+    return Md5OfBlocks(copyBlock, block.data(), block.size(), digest) ? 1 : 0;
 }
 
-int WriteUploadListItems(const char* listPath, const char* tag,
+namespace {
+
+// Copies the file at `path` into `folder` as `copyName`. The file is looked up inside its held
+// folders and opened as itself, never through a link, with writing denied while it is copied:
+// the copy holds the bytes of the file the path named when the list was written, or there is no
+// copy.
+bool CopyCandidate(const WidePath& path, const OpenFolder& folder, const WidePath& copyName,
+                   std::uint8_t digest[Md5::kDigestSize]) {
+    DrivePathParts parts;
+    if (!SplitDrivePath(path, parts))
+        return false;
+    HeldFolders folders;
+    if (!folders.Hold(parts))
+        return false;
+    FileHandle source(OpenInFolder(folders.Innermost(), parts.name, GENERIC_READ, FILE_SHARE_READ,
+                                   kNtFileOpen, kNtNonDirectoryFile));
+    LARGE_INTEGER size;
+    if (!source.IsValid() || IsLinkOrUnknown(source.Get(), WideChars(path)) ||
+        !GetFileSizeEx(source.Get(), &size) ||
+        !IsWithinUploadSizeLimit(std::uint32_t(size.QuadPart >> 32),
+                                 std::uint32_t(size.QuadPart))) {
+        return false;
+    }
+    FileHandle copy(OpenInFolder(folder.handle.Get(), copyName, GENERIC_WRITE | DELETE, 0,
+                                 kNtFileCreate, kNtNonDirectoryFile));
+    if (!copy.IsValid())
+        return false;
+    if (!CopyAndHash(source.Get(), copy.Get(), digest)) {
+        MarkOpenFileForDeletion(copy.Get());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int WriteUploadListItems(const OpenFolder& folder, const char* listPath, const char* tag,
                          const UploadCandidateList& candidates) {
     int item = 0;
+    unsigned copies = 0;
     for (size_t i = 0; i < candidates.Count(); ++i) {
-        const char* path = candidates.At(i);
-        const char* baseName = FindBaseName(path);
-        if (baseName == nullptr || !IsUploadablePath(path))
+        const char* ansiPath = candidates.At(i);
+        if (!IsUploadablePath(ansiPath))
             continue;
+        // The mapped name is still taken in the ANSI code page; converted exactly, once, here.
+        WidePath path;
+        DrivePathParts parts;
+        if (!AnsiToWideExact(ansiPath, path) || !SplitDrivePath(path, parts))
+            continue;
+        // "ext" keeps the code page's spelling of the name where it has one, "name" otherwise.
+        std::string name;
+        std::string baseName;
+        if (!FormatListName(parts.name, name))
+            continue;
+        if (!WideToAnsiExact(WideChars(parts.name), baseName))
+            baseName = name;
         char section[32];
         char ext[kUploadBufferSize];
         if (!FormatSectionName(item, section, sizeof(section)) ||
-            !FormatExtValue(tag, baseName, ext, sizeof(ext))) {
+            !FormatExtValue(tag, baseName.c_str(), ext, sizeof(ext))) {
             continue;
         }
+        // A number is never used twice: a copy that failed may still be there.
+        const WidePath copyName = WidenAscii(std::to_string(++copies).c_str());
+        std::string copyPath;
         std::uint8_t digest[Md5::kDigestSize];
-        if (!HashFile(path, digest))
+        if (!WideToAnsiExact(WideChars(folder.path + u"\\" + copyName), copyPath) ||
+            !CopyCandidate(path, folder, copyName, digest)) {
             continue;
+        }
         char md5Text[33];
         FormatMd5Hex(digest, md5Text);
         // A section that could not be written makes the whole list unusable.
-        if (!WritePrivateProfileStringA(section, "file", path, listPath) ||
+        if (!WritePrivateProfileStringA(section, "file", copyPath.c_str(), listPath) ||
             !WritePrivateProfileStringA(section, "md5", md5Text, listPath) ||
-            !WritePrivateProfileStringA(section, "ext", ext, listPath)) {
+            !WritePrivateProfileStringA(section, "ext", ext, listPath) ||
+            !WritePrivateProfileStringA(section, "name", name.c_str(), listPath)) {
             return 0;
         }
         ++item;
@@ -144,7 +199,11 @@ int WriteUploadListItems(const char* listPath, const char* tag,
     return item;
 }
 
-int WriteUploadList(const char* tempDir, const char* tag, char* listPath, TrustChecker& checker) {
+int WriteUploadList(const OpenFolder& folder, const char* tag, char* listPath,
+                    TrustChecker& checker) {
+    std::string folderPath;
+    if (!WideToAnsiExact(WideChars(folder.path), folderPath))
+        return 0;
     UploadCandidateList candidates;
     try {
         if (CollectUploadCandidates(candidates, checker) == 0)
@@ -152,7 +211,7 @@ int WriteUploadList(const char* tempDir, const char* tag, char* listPath, TrustC
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    if (GetTempFileNameA(tempDir, kListPrefix, kListUniqueNumber, listPath) == 0)
+    if (GetTempFileNameA(folderPath.c_str(), kListPrefix, kListUniqueNumber, listPath) == 0)
         return 0;
     // The name is the same every run: start from an empty file, or sections of an earlier,
     // longer list would be handed on as this run's. A list that cannot be removed is not used.
@@ -163,5 +222,5 @@ int WriteUploadList(const char* tempDir, const char* tag, char* listPath, TrustC
          GetFileAttributesW(WideChars(list)) != INVALID_FILE_ATTRIBUTES)) {
         return 0;
     }
-    return WriteUploadListItems(listPath, tag, candidates) != 0;
+    return WriteUploadListItems(folder, listPath, tag, candidates) != 0;
 }

@@ -177,7 +177,7 @@ bool StartUpload(const char* tag) {
     char listPath[kUploadBufferSize];
     // The list is complete, every file hashed and the profile cache flushed, once this returns.
     if (!ExtractReporter(folderPath.c_str(), exePath, g_hold) ||
-        !WriteUploadList(folderPath.c_str(), tag, listPath)) {
+        !WriteUploadList(folder, tag, listPath)) {
         g_hold.Release();
         return false;
     }

@@ -1,18 +1,20 @@
 #include "reporter/core/UploadList.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 
 #include "reporter/core/CommandLine.h"
 #include "reporter/core/Hex.h"
+#include "reporter/core/PathParts.h"
 
 namespace reporter {
 
 namespace {
 
 struct RawItem {
-    bool hasFile = false, hasMd5 = false, hasExt = false;
-    std::string file, md5, ext;
+    bool hasFile = false, hasMd5 = false, hasExt = false, hasName = false;
+    std::string file, md5, ext, name;
 };
 
 std::string Trim(const std::string& text) {
@@ -46,6 +48,82 @@ bool HasControlBytes(const std::string& text) {
 }
 
 }  // namespace
+
+bool DecodeListName(const std::string& value, std::string& utf8) {
+    utf8.clear();
+    auto hexValue = [](char c) {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '%') {
+            utf8 += value[i];
+            continue;
+        }
+        const int high = i + 2 < value.size() ? hexValue(value[i + 1]) : -1;
+        const int low = i + 2 < value.size() ? hexValue(value[i + 2]) : -1;
+        if (high < 0 || low < 0)
+            return false;
+        utf8 += char(high * 16 + low);
+        i += 2;
+    }
+    if (utf8.empty())
+        return false;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        size_t length = 0;
+        uint32_t code = 0;
+        if (lead < 0x80) {
+            length = 1;
+            code = lead;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            code = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            code = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (length > utf8.size() - i)
+            return false;
+        for (size_t k = 1; k < length; ++k) {
+            const unsigned char trail = static_cast<unsigned char>(utf8[i + k]);
+            if ((trail & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (trail & 0x3F);
+        }
+        const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        if (code < 0x20 || code == '\\' || code == '/' || code == ':')
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+size_t KeepItemsInFolder(std::vector<UploadItem>& items, const std::string& folder) {
+    const std::string wanted = ToLowerAscii(folder);
+    const size_t before = items.size();
+    items.erase(std::remove_if(items.begin(), items.end(),
+                               [&wanted](const UploadItem& item) {
+                                   std::string itemFolder, name;
+                                   SplitPath(item.file, itemFolder, name);
+                                   return wanted.empty() || name.empty() || name == "." ||
+                                          name == ".." || ToLowerAscii(itemFolder) != wanted;
+                               }),
+                items.end());
+    return before - items.size();
+}
 
 bool IsAbsoluteFilePath(const std::string& path) {
     // Only drive paths: the reporter runs elevated, and a UNC path would make it reach out to
@@ -125,16 +203,21 @@ bool ParseUploadList(const char* data, size_t size, std::vector<UploadItem>& ite
         } else if (key == "ext" && !current->hasExt) {
             current->hasExt = true;
             current->ext = value;
+        } else if (key == "name" && !current->hasName) {
+            current->hasName = true;
+            current->name = value;
         }
     }
 
     std::vector<std::string> seenFiles;
     for (const auto& entry : raw) {
         const RawItem& item = entry.second;
+        std::string nameUtf8;
         const bool usable = item.hasFile && item.file.size() <= kMaxListPath &&
                             IsAbsoluteFilePath(item.file) && !HasControlBytes(item.file) &&
                             item.hasMd5 && IsMd5Hex(item.md5) && item.ext.size() <= kMaxExtLength &&
-                            !HasControlBytes(item.ext);
+                            !HasControlBytes(item.ext) &&
+                            (!item.hasName || DecodeListName(item.name, nameUtf8));
         if (!usable) {
             ++counts.rejected;
             continue;
@@ -151,6 +234,8 @@ bool ParseUploadList(const char* data, size_t size, std::vector<UploadItem>& ite
         out.file = item.file;
         out.md5 = ToLowerAscii(item.md5);
         out.ext = item.ext;
+        out.name = item.name;
+        out.nameUtf8 = nameUtf8;
         items.push_back(out);
     }
     if (stats != nullptr)

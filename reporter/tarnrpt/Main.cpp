@@ -37,12 +37,26 @@ bool InitCommonControlsFromSystem() {
     return init != nullptr && init(&controls);
 }
 
+std::wstring Widen(UINT codePage, DWORD flags, const std::string& text) {
+    if (text.empty())
+        return std::wstring();
+    const int length =
+        MultiByteToWideChar(codePage, flags, text.data(), int(text.size()), nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring wide(size_t(length), L'\0');
+    MultiByteToWideChar(codePage, flags, text.data(), int(text.size()), &wide[0], length);
+    return wide;
+}
+
 std::vector<ReportEntry> MakeEntries(const std::vector<reporter::UploadItem>& items) {
     std::vector<ReportEntry> entries;
     for (const reporter::UploadItem& item : items) {
         ReportEntry entry;
         entry.item = item;
         reporter::SplitPath(item.file, entry.folder, entry.name);
+        entry.wideName = item.name.empty() ? Widen(CP_ACP, 0, entry.name)
+                                           : Widen(CP_UTF8, MB_ERR_INVALID_CHARS, item.nameUtf8);
         WIN32_FILE_ATTRIBUTE_DATA attributes;
         if (GetFileAttributesExA(item.file.c_str(), GetFileExInfoStandard, &attributes) &&
             (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
@@ -72,7 +86,13 @@ int RunReporter(HINSTANCE instance) {
             return kExitBadList;
     }
     std::vector<reporter::UploadItem> items;
-    if (!reporter::ParseUploadList(listFile.Bytes().data(), listFile.Bytes().size(), items)) {
+    // Only the copies beside the list are read: it runs elevated, and a path elsewhere could
+    // lead through a user's folder to any file an administrator can read.
+    std::string listFolder, listName;
+    reporter::SplitPath(listPath, listFolder, listName);
+    if (reporter::ParseUploadList(listFile.Bytes().data(), listFile.Bytes().size(), items))
+        reporter::KeepItemsInFolder(items, listFolder);
+    if (items.empty()) {
         ShowError("上传列表中没有可上传的文件：\n" + listPath);
         listFile.Delete();
         return kExitBadList;

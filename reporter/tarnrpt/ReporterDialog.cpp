@@ -231,11 +231,13 @@ void ReporterDialog::OnInitDialog() {
     }
     for (size_t row = 0; row < entries_.size(); ++row) {
         ReportEntry& entry = entries_[row];
-        LVITEMA item = {};
+        // The name goes in as UTF-16: the list view takes it whatever the code page, and the
+        // control's own messages pass their pointers on untranslated through SendMessageA.
+        LVITEMW item = {};
         item.mask = LVIF_TEXT;
         item.iItem = int(row);
-        item.pszText = const_cast<char*>(entry.name.c_str());
-        User32().SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        item.pszText = const_cast<wchar_t*>(entry.wideName.c_str());
+        User32().SendMessageA(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
         SetListText(list_, int(row), kColumnFolder, entry.folder);
         SetListText(list_, int(row), kColumnSize,
                     entry.exists ? reporter::FormatSize(entry.size) : "-");
@@ -353,9 +355,9 @@ DWORD WINAPI ReporterDialog::WorkerProc(void* parameter) {
             User32().PostMessageA(arguments->window, WM_FILE_STARTED, row, 0);
             const reporter::UploadItem& item = *arguments->items[i];
             ProgressContext progress = {arguments->window, row, 0};
-            result =
-                arguments->api.sendFile(arguments->session, item.file.c_str(), item.md5.c_str(),
-                                        item.ext.c_str(), ProgressProc, &progress, &httpStatus);
+            result = arguments->api.sendFile(arguments->session, item.file.c_str(),
+                                             item.md5.c_str(), item.ext.c_str(), item.name.c_str(),
+                                             ProgressProc, &progress, &httpStatus);
             if (result == TARNUP_UNREACHABLE || result == TARNUP_INSECURE)
                 lastingFailure = result;
         }

@@ -29,6 +29,7 @@ struct ReportEntry {
     };
     reporter::UploadItem item;
     std::string folder, name;
+    std::wstring wideName;  // the row's name: the listed original name, else the file's own
     uint64_t size = 0;
     bool exists = false;
     Status status = Status::Waiting;

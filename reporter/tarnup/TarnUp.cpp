@@ -321,8 +321,9 @@ __declspec(dllexport) const char* TarnUpEndpoint(TarnUpSession* session) {
 }
 
 __declspec(dllexport) int TarnUpSendFile(TarnUpSession* session, const char* path, const char* md5,
-                                         const char* ext, TarnUpProgressProc progress,
-                                         void* context, uint32_t* httpStatus) {
+                                         const char* ext, const char* fileName,
+                                         TarnUpProgressProc progress, void* context,
+                                         uint32_t* httpStatus) {
     if (httpStatus != nullptr)
         *httpStatus = 0;
     if (session == nullptr || path == nullptr || md5 == nullptr || !reporter::IsMd5Hex(md5)) {
@@ -332,6 +333,8 @@ __declspec(dllexport) int TarnUpSendFile(TarnUpSession* session, const char* pat
         return TARNUP_CANCELLED;
     const std::string listedMd5 = reporter::ToLowerAscii(md5);
     const std::string extText = ext != nullptr ? ext : "";
+    const std::string nameText =
+        fileName != nullptr && fileName[0] != '\0' ? fileName : BaseNameForHeader(listedMd5);
 
     std::vector<uint8_t> bytes;
     const int readResult = ReadSample(path, bytes);
@@ -364,8 +367,7 @@ __declspec(dllexport) int TarnUpSendFile(TarnUpSession* session, const char* pat
     std::string boundary;
     reporter::MultipartBody body;
     if (!reporter::ChooseBoundary(listedMd5, bytes.data(), bytes.size(), extText, boundary) ||
-        !reporter::BuildSampleBody(boundary, listedMd5, extText, BaseNameForHeader(listedMd5),
-                                   body)) {
+        !reporter::BuildSampleBody(boundary, listedMd5, extText, nameText, body)) {
         return TARNUP_BAD_ARGUMENT;
     }
     attempt =

@@ -7,7 +7,7 @@
 extern "C" {
 #endif
 
-#define TARNUP_API_VERSION 2
+#define TARNUP_API_VERSION 3
 
 // The service the library talks to. No real service is named: the address lies under a reserved
 // domain and is meant to be replaced when the service exists.
@@ -47,11 +47,13 @@ TarnUpSession* TarnUpOpen(const char* endpoint, uint32_t connectTimeoutMs,
 const char* TarnUpEndpoint(TarnUpSession* session);
 
 // Asks whether the service knows `md5`, and when it does not, re-reads the file, checks that its
-// digest is still `md5` and sends it with `ext`. Repeats connection failures and 5xx answers a
-// few times with a growing pause; a failed secure connection is not repeated. HTTP status of the
+// digest is still `md5` and sends it with `ext`, under the file name `fileName` (printable ASCII
+// without quotes or '\'; NULL or "" sends "<md5>.bin"). Repeats connection failures and 5xx answers
+// a few times with a growing pause; a failed secure connection is not repeated. HTTP status of the
 // last answer in *httpStatus (0 when none).
 int TarnUpSendFile(TarnUpSession* session, const char* path, const char* md5, const char* ext,
-                   TarnUpProgressProc progress, void* context, uint32_t* httpStatus);
+                   const char* fileName, TarnUpProgressProc progress, void* context,
+                   uint32_t* httpStatus);
 
 // Makes the running and every later TarnUpSendFile of the session stop soon with
 // TARNUP_CANCELLED. Safe to call from any thread.

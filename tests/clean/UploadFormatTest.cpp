@@ -143,6 +143,20 @@ TEST(UploadListFormatTest, UnscrambleIsItsOwnInverse) {
     EXPECT_EQ(bytes[4], 0xFF);
 }
 
+// The name must come back exactly in the reporter whatever the code page: plain ASCII stays,
+// everything else is escaped UTF-8, and a name without a UTF-8 form is refused.
+TEST(ListNameTest, NonAsciiPercentQuoteAndBlanksAreEscapedUtf8) {
+    std::string value;
+    ASSERT_TRUE(FormatListName(u"a-b_c.dll", value));
+    EXPECT_EQ(value, "a-b_c.dll");
+    // é (2 bytes), 中 (3 bytes), U+1F600 (a surrogate pair, 4 bytes), space, '%', '"'.
+    ASSERT_TRUE(FormatListName(u"\u00E9\u4E2D\U0001F600 %\".dll", value));
+    EXPECT_EQ(value, "%C3%A9%E4%B8%AD%F0%9F%98%80%20%25%22.dll");
+    EXPECT_FALSE(FormatListName(u"", value));
+    EXPECT_FALSE(FormatListName(std::u16string(1, char16_t(0xD800)) + u".dll", value));
+    EXPECT_FALSE(FormatListName(u"x" + std::u16string(1, char16_t(0xDC00)), value));
+}
+
 namespace {
 
 // The reporter gets the system's own directories and what the program passes on, nothing else.

@@ -1,4 +1,5 @@
-// HashFile, the INI writer and the candidate collection, against real files and modules.
+// CopyAndHash, the INI writer with its copies and the candidate collection, against real files and
+// modules.
 #include "clean/UploadList.h"
 
 #include <gtest/gtest.h>
@@ -10,16 +11,48 @@
 #include "detect/LoaderEntry.h"
 #include "support/TestFiles.h"
 #include "support/wintrust_stub/StubWintrust.h"
+#include "win/WideText.h"
 
 namespace {
 
+// Digest of the file as CopyAndHash gives it, copying it beside itself; "failed" when it gives
+// none, "copy differs" when the copy does not hold the file's bytes.
 std::string HashText(const std::string& path) {
+    const std::string copyPath = path + ".copy";
     std::uint8_t digest[Md5::kDigestSize];
-    if (!HashFile(path.c_str(), digest))
-        return "failed";
+    {
+        FileHandle source(CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+        FileHandle copy(
+            CreateFileA(copyPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        if (!source.IsValid() || !copy.IsValid() ||
+            !CopyAndHash(source.Get(), copy.Get(), digest)) {
+            DeleteFileA(copyPath.c_str());
+            return "failed";
+        }
+    }
+    std::string original, copied;
+    const bool same =
+        ReadWholeFile(path, &original) && ReadWholeFile(copyPath, &copied) && original == copied;
+    DeleteFileA(copyPath.c_str());
+    if (!same)
+        return "copy differs";
     char text[33];
     FormatMd5Hex(digest, text);
     return text;
+}
+
+// A folder standing in for the upload's private folder, opened as the upload opens it.
+bool OpenCopyFolder(const std::string& path, OpenFolder& folder) {
+    CreateDirectoryA(path.c_str(), nullptr);
+    if (!AnsiToWideExact(path.c_str(), folder.path))
+        return false;
+    folder.handle.Reset(CreateFileW(WideChars(folder.path),
+                                    FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return folder.handle.IsValid();
 }
 
 std::string ReadKey(const std::string& list, const std::string& section, const char* key) {
@@ -65,36 +98,25 @@ TEST(HashFileTest, EmptyOrMissingFileHasNoDigest) {
     EXPECT_EQ(HashText(folder.File("missing.dll")), "failed");
 }
 
-// A region locked by another handle cannot be read: the hash must fail rather than cover the
-// first block only.
+// A read that fails after the first block must fail the hash, not give the digest of what was
+// read so far. The failure is made, not hoped for: the source is a pipe that delivers one block
+// and then breaks.
 TEST(HashFileTest, ReadFailingAfterTheFirstBlockFailsTheHash) {
     TempFolder folder;
-    const std::string path = folder.File("locked.dll");
-    ASSERT_TRUE(WriteWholeFile(path, std::string(3 * 4096, 'a')));
-    HANDLE holder =
-        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    OVERLAPPED at = {};
-    at.Offset = 4096;
-    ASSERT_TRUE(
-        LockFileEx(holder, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 4096, 0, &at));
-    // Only meaningful where the platform enforces the lock for other handles.
-    HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    char probe[4096];
-    DWORD read = 0;
-    const bool firstBlockReadable = ReadFile(reader, probe, 4096, &read, nullptr) && read == 4096;
-    const bool lockEnforced = !ReadFile(reader, probe, 4096, &read, nullptr);
-    CloseHandle(reader);
-    if (firstBlockReadable && lockEnforced) {
-        EXPECT_EQ(HashText(path), "failed");
-    }
-    UnlockFileEx(holder, 0, 4096, 0, &at);
-    CloseHandle(holder);
-    EXPECT_EQ(HashText(path), "91f5cfcb9dbcf528249c52d12e1731d5");
-    if (!(firstBlockReadable && lockEnforced))
-        GTEST_SKIP() << "byte-range locks not enforced";
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 2 * 4096));
+    FileHandle source(readEnd);
+    const std::string block(4096, 'a');
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(writeEnd, block.data(), DWORD(block.size()), &written, nullptr));
+    ASSERT_EQ(written, block.size());
+    CloseHandle(writeEnd);
+    FileHandle copy(CreateFileA(folder.File("copy").c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(copy.IsValid());
+    std::uint8_t digest[Md5::kDigestSize];
+    EXPECT_FALSE(CopyAndHash(source.Get(), copy.Get(), digest));
 }
 
 class UploadListItemsTest : public testing::Test {
@@ -105,7 +127,21 @@ class UploadListItemsTest : public testing::Test {
         candidates.Add(path.c_str());
         return path;
     }
+    void SetUp() override { ASSERT_TRUE(OpenCopyFolder(folder.File("copies"), copies)); }
+    int Write(const UploadCandidateList& listed) {
+        return WriteUploadListItems(copies, list.c_str(), "Vormak", listed);
+    }
+    // The bytes of the copy a section names; the copy lies in the copies folder.
+    std::string CopyBytes(const std::string& section) {
+        const std::string file = ReadKey(list, section, "file");
+        EXPECT_EQ(file.compare(0, folder.File("copies\\").size(), folder.File("copies\\")), 0)
+            << file;
+        std::string bytes;
+        EXPECT_TRUE(ReadWholeFile(file, &bytes)) << file;
+        return bytes;
+    }
     TempFolder folder;
+    OpenFolder copies;
     UploadCandidateList candidates;
     std::string list = folder.File("list.ini");
 };
@@ -121,26 +157,30 @@ TEST_F(UploadListItemsTest, TenCandidatesGiveTenSectionsNumberedZeroToNine) {
     for (int i = 0; i < 10; ++i) {
         paths.push_back(AddFile("m" + std::to_string(i) + ".dll", size_t(i) * 1000 + 1));
     }
-    EXPECT_EQ(WriteUploadListItems(list.c_str(), "Vormak", candidates), 10);
+    EXPECT_EQ(Write(candidates), 10);
     std::vector<std::string> expected;
     for (int i = 0; i < 10; ++i)
         expected.push_back("ITEM" + std::to_string(i));
     EXPECT_EQ(SectionNames(list), expected);
     for (int i = 0; i < 10; ++i) {
         const std::string section = "ITEM" + std::to_string(i);
-        EXPECT_EQ(ReadKey(list, section, "file"), paths[i]);
+        EXPECT_EQ(ReadKey(list, section, "file"), folder.File("copies\\" + std::to_string(i + 1)));
+        EXPECT_EQ(CopyBytes(section), std::string(size_t(i) * 1000 + 1, 'a'));
         EXPECT_EQ(ReadKey(list, section, "md5"), digests[i]);
         EXPECT_EQ(ReadKey(list, section, "ext"),
                   "type=thVormak|name=m" + std::to_string(i) + ".dll|");
+        EXPECT_EQ(ReadKey(list, section, "name"), "m" + std::to_string(i) + ".dll");
     }
-    // Keys in the order file, md5, ext.
+    // Keys in the order file, md5, ext, name.
     std::string text;
     ASSERT_TRUE(ReadWholeFile(list, &text));
     const size_t file = text.find("file=");
     const size_t md5 = text.find("md5=");
     const size_t ext = text.find("ext=");
+    const size_t name = text.find("\nname=");
     EXPECT_LT(file, md5);
     EXPECT_LT(md5, ext);
+    EXPECT_LT(ext, name);
 }
 
 TEST_F(UploadListItemsTest, UnhashableCandidatesLeaveNoGap) {
@@ -149,16 +189,51 @@ TEST_F(UploadListItemsTest, UnhashableCandidatesLeaveNoGap) {
     candidates.Add(folder.File("gone.dll").c_str());
     candidates.Add("noseparator.dll");
     const std::string last = AddFile("last.dll", 20);
-    EXPECT_EQ(WriteUploadListItems(list.c_str(), "Vormak", candidates), 2);
+    EXPECT_EQ(Write(candidates), 2);
     EXPECT_EQ(SectionNames(list), (std::vector<std::string>{"ITEM0", "ITEM1"}));
-    EXPECT_EQ(ReadKey(list, "ITEM1", "file"), last);
+    EXPECT_EQ(ReadKey(list, "ITEM1", "name"), "last.dll");
+    EXPECT_EQ(CopyBytes("ITEM1"), std::string(20, 'a'));
+}
+
+// The candidate's folder is swapped for a link to another folder after the candidates were
+// collected: the list carries the original's bytes or leaves it out, never the link's target.
+TEST_F(UploadListItemsTest, FolderReplacedByALinkIsNeverFollowed) {
+    ASSERT_TRUE(CreateDirectoryA(folder.File("sub").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(folder.File("elsewhere").c_str(), nullptr));
+    const std::string original(300, 'o');
+    const std::string target(300, 't');
+    ASSERT_TRUE(WriteWholeFile(folder.File("sub\\probe.dll"), original));
+    ASSERT_TRUE(WriteWholeFile(folder.File("elsewhere\\probe.dll"), target));
+    candidates.Add(folder.File("sub\\probe.dll").c_str());
+    AddFile("plain.dll", 7);
+    ASSERT_TRUE(MoveFileA(folder.File("sub").c_str(), folder.File("sub-moved").c_str()));
+    const std::string unixLink = UnixPath(folder.Path()) + "/sub";
+    ASSERT_TRUE(
+        RunUnixCommand("Z:\\bin\\ln -sfn " + UnixPath(folder.File("elsewhere")) + " " + unixLink));
+    ASSERT_TRUE(WaitForAttributes(folder.File("sub\\probe.dll"), true));
+
+    const int written = Write(candidates);
+    RunUnixCommand("Z:\\bin\\rm -f " + unixLink);
+    EXPECT_GE(written, 1);
+    bool plainListed = false;
+    for (const std::string& section : SectionNames(list)) {
+        const std::string bytes = CopyBytes(section);
+        EXPECT_NE(bytes, target) << "the link's target was copied";
+        if (ReadKey(list, section, "name") == "probe.dll") {
+            EXPECT_EQ(bytes, original);
+        }
+        plainListed = plainListed || ReadKey(list, section, "name") == "plain.dll";
+    }
+    EXPECT_TRUE(plainListed);
 }
 
 TEST_F(UploadListItemsTest, ChineseNameWithTrailBackslashKeepsItsWholeBaseName) {
     // 昞 is 95 5C in GBK: the trail byte must not split the name.
     const std::string path = AddFile("\x95\x5C\xB2\xE2.dll", 5);
-    EXPECT_EQ(WriteUploadListItems(list.c_str(), "Vormak", candidates), 1);
+    EXPECT_EQ(Write(candidates), 1);
     EXPECT_EQ(ReadKey(list, "ITEM0", "ext"), "type=thVormak|name=\x95\x5C\xB2\xE2.dll|");
+    // U+661E U+6D4B in UTF-8, escaped.
+    EXPECT_EQ(ReadKey(list, "ITEM0", "name"), "%E6%98%9E%E6%B5%8B.dll");
 }
 
 TEST_F(UploadListItemsTest, NameTooLongForTheExtValueIsLeftOut) {
@@ -168,7 +243,7 @@ TEST_F(UploadListItemsTest, NameTooLongForTheExtValueIsLeftOut) {
     list.Add(("C:\\" + longName).c_str());
     AddFile("short.dll", 3);
     list.Add(candidates.At(0));
-    EXPECT_EQ(WriteUploadListItems(this->list.c_str(), "Vormak", list), 1);
+    EXPECT_EQ(Write(list), 1);
     EXPECT_EQ(ReadKey(this->list, "ITEM0", "ext"), "type=thVormak|name=short.dll|");
 }
 
@@ -257,15 +332,17 @@ TEST_F(CollectCandidatesTest, WriteUploadListStartsFromAnEmptyFile) {
         WritePrivateProfileStringA(section.c_str(), "file", "C:\\stale.dll", expectedName);
     }
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, expectedName);
+    OpenFolder copies;
+    ASSERT_TRUE(OpenCopyFolder(folder.Path(), copies));
     char listPath[MAX_PATH] = {};
-    ASSERT_NE(WriteUploadList(tempDir.c_str(), "Vormak", listPath, *checker), 0);
+    ASSERT_NE(WriteUploadList(copies, "Vormak", listPath, *checker), 0);
     EXPECT_STREQ(listPath, expectedName);
     const std::vector<std::string> names = SectionNames(listPath);
     ASSERT_FALSE(names.empty());
     for (size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(names[i], "ITEM" + std::to_string(i));
         const std::string file = ReadKey(listPath, names[i], "file");
-        EXPECT_NE(file, "C:\\stale.dll");
+        EXPECT_EQ(file, folder.File(std::to_string(i + 1)));
         EXPECT_EQ(ReadKey(listPath, names[i], "md5"), HashText(file));
     }
 }
@@ -274,11 +351,12 @@ TEST(WriteUploadListTest, ListThatCannotBeWrittenIsAFailure) {
     // Without the library every module is a candidate, but the list cannot be written there:
     // that is a failure, not a list with sections that exist only in the count.
     TempFolder folder;
-    const std::string tempDir = folder.File("does-not-exist") + "\\";
     WintrustLibrary missing(L"Z:\\nowhere\\WINTRUST.DLL");
     TrustChecker checker(missing);
+    OpenFolder missingFolder;
+    ASSERT_TRUE(AnsiToWideExact(folder.File("does-not-exist").c_str(), missingFolder.path));
     char listPath[MAX_PATH] = {};
-    EXPECT_EQ(WriteUploadList(tempDir.c_str(), "Vormak", listPath, checker), 0);
+    EXPECT_EQ(WriteUploadList(missingFolder, "Vormak", listPath, checker), 0);
     EXPECT_EQ(GetFileAttributesA(listPath), INVALID_FILE_ATTRIBUTES);
 }
 

@@ -121,5 +121,40 @@ TEST(UploadListTest, SectionsBeyondTheLimitAreCountedAndLeftOut) {
     EXPECT_EQ(stats.rejected, 3u);
 }
 
+// "name" comes back exactly as the main program wrote it, and a value that is no file name is
+// not shown or sent under a made-up one: the item is left out.
+TEST(UploadListTest, NameIsDecodedFromEscapedUtf8OrTheItemIsLeftOut) {
+    const std::string text = Section(0, "C:\\t\\1", kMd5A) + "name=%E4%B8%ADa%c3%a9.dll\r\n" +
+                             Section(1, "C:\\t\\2", kMd5A) + Section(2, "C:\\t\\3", kMd5A) +
+                             "name=a%2Fb\r\n" + Section(3, "C:\\t\\4", kMd5A) + "name=%C0%AF\r\n" +
+                             Section(4, "C:\\t\\5", kMd5A) + "name=%ED%A0%80\r\n" +
+                             Section(5, "C:\\t\\6", kMd5A) + "name=a%4\r\n";
+    UploadListStats stats;
+    const auto items = Parse(text, &stats);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].name, "%E4%B8%ADa%c3%a9.dll");
+    EXPECT_EQ(items[0].nameUtf8,
+              "\xE4\xB8\xAD"
+              "a\xC3\xA9.dll");
+    EXPECT_EQ(items[1].name, "");
+    EXPECT_EQ(stats.rejected, 4u);
+}
+
+TEST(UploadListTest, OnlyFilesDirectlyInTheListsFolderAreKept) {
+    const std::string text = Section(0, "C:\\Windows\\Temp\\p\\1", kMd5A) +
+                             Section(1, "c:\\windows\\temp\\P\\2", kMd5A) +
+                             Section(2, "C:\\Windows\\Temp\\p\\sub\\3", kMd5A) +
+                             Section(3, "C:\\Users\\u\\a.dll", kMd5A) +
+                             Section(4, "C:\\Windows\\Temp\\p2\\4", kMd5A) +
+                             Section(5, "C:\\Windows\\Temp\\p\\..", kMd5A);
+    auto items = Parse(text);
+    EXPECT_EQ(KeepItemsInFolder(items, "C:\\Windows\\Temp\\p"), 4u);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].file, "C:\\Windows\\Temp\\p\\1");
+    EXPECT_EQ(items[1].file, "c:\\windows\\temp\\P\\2");
+    EXPECT_EQ(KeepItemsInFolder(items, ""), 2u);
+    EXPECT_TRUE(items.empty());
+}
+
 }  // namespace
 }  // namespace reporter

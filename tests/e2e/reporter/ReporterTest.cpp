@@ -61,8 +61,8 @@ class ReporterTest : public testing::Test {
         folder_ = std::string(temp) + "rpt e2e " + name;
         RemoveTree(folder_);
         ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
-        samples_ = folder_ + "\\样本 文件夹";
-        ASSERT_TRUE(CreateDirectoryA(samples_.c_str(), nullptr));
+        // The reporter reads only files beside its list, where the main program copies them.
+        samples_ = folder_;
         const std::string& app = GetOptions().appPath;
         const std::string binaries = app.substr(0, app.find_last_of('\\'));
         reporterPath_ = folder_ + "\\tarnrpt.exe";
@@ -119,6 +119,23 @@ class ReporterTest : public testing::Test {
         return sample;
     }
 
+    // The list's "name" value: the ANSI name in UTF-8, escaped as the main program escapes it.
+    static std::string EscapedName(const std::string& ansi) {
+        wchar_t wide[MAX_PATH] = {};
+        char utf8[4 * MAX_PATH] = {};
+        MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, MAX_PATH);
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof(utf8), nullptr, nullptr);
+        std::string escaped;
+        for (const char* p = utf8; *p != '\0'; ++p) {
+            const unsigned char byte = static_cast<unsigned char>(*p);
+            char hex[4];
+            std::snprintf(hex, sizeof(hex), "%%%02X", byte);
+            escaped +=
+                (byte < '!' || byte > '~' || byte == '%' || byte == '"') ? hex : std::string(1, *p);
+        }
+        return escaped;
+    }
+
     // Writes the list as the main program does, through the profile functions.
     void WriteList(const std::vector<Sample>& samples) {
         for (size_t i = 0; i < samples.size(); ++i) {
@@ -130,6 +147,8 @@ class ReporterTest : public testing::Test {
             WritePrivateProfileStringA(section.c_str(), "md5", samples[i].md5.c_str(),
                                        listPath_.c_str());
             WritePrivateProfileStringA(section.c_str(), "ext", ext.c_str(), listPath_.c_str());
+            const std::string name = EscapedName(path.substr(path.find_last_of('\\') + 1));
+            WritePrivateProfileStringA(section.c_str(), "name", name.c_str(), listPath_.c_str());
         }
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, listPath_.c_str());
     }
@@ -179,7 +198,12 @@ TEST_F(ReporterTest, UploadsTheUnknownFilesAndSkipsTheKnownOne) {
     const Sample first = MakeSample("first.dll", 4231167, 1);
     const Sample second = MakeSample("第二 个.dll", 1234, 2);
     const Sample known = MakeSample("known.exe", 5000, 3);
-    WriteList({first, second, known});
+    // A file outside the list's folder is never shown, read or sent.
+    ASSERT_TRUE(CreateDirectoryA((folder_ + "\\elsewhere").c_str(), nullptr));
+    Sample outside = known;
+    outside.path = folder_ + "\\elsewhere\\outside.dll";
+    ASSERT_TRUE(WriteWholeFile(outside.path, outside.bytes));
+    WriteList({first, second, outside, known});
     ResetReceiver("\"known\": [\"" + known.md5 + "\"]");
 
     StartOnList();
