@@ -8,10 +8,6 @@
 
 namespace {
 
-unsigned char FoldAscii(unsigned char byte) {
-    return (byte >= 'A' && byte <= 'Z') ? byte + ('a' - 'A') : byte;
-}
-
 // snprintf into a bounded buffer; false when the text was cut or formatting failed.
 template <typename... Args>
 bool FormatBounded(char* buffer, std::size_t size, const char* format, Args... args) {
@@ -27,71 +23,38 @@ bool FormatBounded(char* buffer, std::size_t size, const char* format, Args... a
 
 }  // namespace
 
-bool IsUploadablePath(const char* path) {
-    if (path == nullptr || path[0] == '\0')
+bool IsUploadablePath(const WidePath& path) {
+    if (path.empty())
         return false;
-    for (const char* p = path; *p != '\0'; ++p) {
-        if (static_cast<unsigned char>(*p) < 0x20)
+    for (const char16_t unit : path) {
+        if (unit < 0x20)
             return false;
     }
-    auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
+    auto isSeparator = [](char16_t c) { return c == u'\\' || c == u'/'; };
     // Two leading separators: a UNC name or the "\\.\" and "\\?\" device prefixes.
-    if (isSeparator(path[0]) && isSeparator(path[1]))
+    if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]))
         return false;
     // The object manager's "\??\" prefix reaches any device as well.
-    if (isSeparator(path[0]) && path[1] == '?' && path[2] == '?' && isSeparator(path[3]))
+    if (path.size() >= 4 && isSeparator(path[0]) && path[1] == u'?' && path[2] == u'?' &&
+        isSeparator(path[3])) {
         return false;
+    }
     return true;
 }
 
-int CompareAsciiNoCase(const char* a, const char* b) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(a);
-    const unsigned char* q = reinterpret_cast<const unsigned char*>(b);
-    for (;; ++p, ++q) {
-        const unsigned char x = FoldAscii(*p);
-        const unsigned char y = FoldAscii(*q);
-        if (x != y)
-            return x < y ? -1 : 1;
-        if (x == 0)
-            return 0;
-    }
-}
-
-bool UploadCandidateList::Contains(const char* path) const {
-    for (const std::string& listed : paths_) {
-        if (CompareAsciiNoCase(listed.c_str(), path) == 0)
+bool UploadCandidateList::Contains(const WidePath& path) const {
+    for (const WidePath& listed : paths_) {
+        if (SameWidePathNoCase(listed, path))
             return true;
     }
     return false;
 }
 
-bool UploadCandidateList::Add(const char* path) {
-    if (path == nullptr || path[0] == '\0' || Contains(path))
+bool UploadCandidateList::Add(const WidePath& path) {
+    if (path.empty() || Contains(path))
         return false;
-    paths_.emplace_back(path);
+    paths_.push_back(path);
     return true;
-}
-
-const char* FindBaseName(const char* path) {
-    if (path == nullptr)
-        return nullptr;
-    const char* lastBackslash = nullptr;
-    const char* lastSlash = nullptr;
-    for (const char* p = path; *p != '\0'; ++p) {
-        const unsigned char byte = static_cast<unsigned char>(*p);
-        if (IsCp936LeadByte(byte) && p[1] != '\0') {
-            ++p;  // the trail byte belongs to this character
-        } else if (byte == '\\') {
-            lastBackslash = p;
-        } else if (byte == '/') {
-            lastSlash = p;
-        }
-    }
-    if (lastBackslash != nullptr)
-        return lastBackslash + 1;
-    if (lastSlash != nullptr)
-        return lastSlash + 1;
-    return nullptr;
 }
 
 bool FormatSectionName(int item, char* buffer, std::size_t size) {

@@ -20,33 +20,26 @@ inline bool IsWithinUploadSizeLimit(std::uint32_t sizeHigh, std::uint32_t sizeLo
 }
 
 // Whether a module path may become an item of the upload list. Never: a path holding a
-// control character (a byte below 0x20, such as CR or LF, which would start a new line of the
-// list), a UNC path ("\\server\share", "\\?\UNC\...") or a device path ("\\.\", "\\?\",
-// "\??\"); '/' counts as a separator there, as it does for Windows. Nor an empty path.
-bool IsUploadablePath(const char* path);
+// control character (below 0x20, such as CR or LF, which would start a new line of the list), a
+// UNC path ("\\server\share", "\\?\UNC\...") or a device path ("\\.\", "\\?\", "\??\");
+// '/' counts as a separator there, as it does for Windows. Nor an empty path.
+bool IsUploadablePath(const WidePath& path);
 
-// Byte comparison with ASCII letters folded; every other byte, trail bytes included, compares
-// as it is. Zero when equal.
-int CompareAsciiNoCase(const char* a, const char* b);
-
-// Candidate files for the upload, in the order found, unique under CompareAsciiNoCase.
+// Candidate files for the upload, in the order found, by their UTF-16 paths as the system named
+// them. A path the file system would call the same as one already listed (ordinal,
+// case-insensitive) is not added again.
 class UploadCandidateList {
   public:
     // False when the path is empty or already listed; otherwise keeps a copy. May throw
     // std::bad_alloc.
-    bool Add(const char* path);
-    bool Contains(const char* path) const;
+    bool Add(const WidePath& path);
+    bool Contains(const WidePath& path) const;
     std::size_t Count() const { return paths_.size(); }
-    const char* At(std::size_t index) const { return paths_[index].c_str(); }
+    const WidePath& At(std::size_t index) const { return paths_[index]; }
 
   private:
-    std::vector<std::string> paths_;
+    std::vector<WidePath> paths_;
 };
-
-// The file name part of a code page 936 path: the text after the last backslash, found
-// character by character so that a trail byte of 0x5C is not taken for a separator; failing
-// that, after the last '/'. nullptr when the path has neither.
-const char* FindBaseName(const char* path);
 
 // "ITEM%d". False when it does not fit the buffer.
 bool FormatSectionName(int item, char* buffer, std::size_t size);

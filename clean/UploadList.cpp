@@ -19,21 +19,18 @@ const char kListPrefix[] = "vexlor";
 // Non-zero, so the system only forms the name and creates no file: the same name every run.
 const UINT kListUniqueNumber = 0x76697275;
 
-bool IsUploadCandidate(const char* path, const UploadCandidateList& list, TrustChecker& checker) {
+bool IsUploadCandidate(const WidePath& path, const UploadCandidateList& list,
+                       TrustChecker& checker) {
     // Checked before the file system is touched: a UNC name would reach out to another machine.
     if (!IsUploadablePath(path) || list.Contains(path))
         return false;
-    // A path that does not name its file exactly in UTF-16 is left out.
-    WidePath wide;
-    if (!AnsiToWideExact(path, wide))
-        return false;
     WIN32_FILE_ATTRIBUTE_DATA attributes;
-    if (!GetFileAttributesExW(WideChars(wide), GetFileExInfoStandard, &attributes))
+    if (!GetFileAttributesExW(WideChars(path), GetFileExInfoStandard, &attributes))
         return false;
     if (!IsWithinUploadSizeLimit(attributes.nFileSizeHigh, attributes.nFileSizeLow)) {
         return false;
     }
-    return checker.IsTrusted(path) == 0;
+    return checker.IsTrusted(WideChars(path)) == 0;
 }
 
 // Each module is named by the file the system mapped at its base, not by the path in the
@@ -56,9 +53,9 @@ void AddModulesOfProcess(DWORD processId, const DriveDeviceTable& drives, Upload
     module.dwSize = sizeof(module);
     for (BOOL more = Module32First(modules.Get(), &module); more;
          more = Module32Next(modules.Get(), &module)) {
-        char path[MAX_PATH];
+        WidePath path;
         if (!IsImageBase(process, module.modBaseAddr) ||
-            !GetMappedModulePath(process, module.modBaseAddr, drives, path, sizeof(path))) {
+            !GetMappedModulePath(process, module.modBaseAddr, drives, path)) {
             continue;
         }
         if (IsUploadCandidate(path, list, checker))
@@ -154,13 +151,9 @@ int WriteUploadListItems(const OpenFolder& folder, const char* listPath, const c
     int item = 0;
     unsigned copies = 0;
     for (size_t i = 0; i < candidates.Count(); ++i) {
-        const char* ansiPath = candidates.At(i);
-        if (!IsUploadablePath(ansiPath))
-            continue;
-        // The mapped name is still taken in the ANSI code page; converted exactly, once, here.
-        WidePath path;
+        const WidePath& path = candidates.At(i);
         DrivePathParts parts;
-        if (!AnsiToWideExact(ansiPath, path) || !SplitDrivePath(path, parts))
+        if (!IsUploadablePath(path) || !SplitDrivePath(path, parts))
             continue;
         // "ext" keeps the code page's spelling of the name where it has one, "name" otherwise.
         std::string name;

@@ -33,8 +33,8 @@ bool StripLongPathPrefix(const WidePath& finalPath, WidePath& path) {
     return true;
 }
 
-// Windows XP: the name of a mapping of the file is its device path with links resolved. The
-// mapped name comes converted exactly; it is widened here as it is.
+// Windows XP: the name of a mapping of the file is its device path with links resolved, taken
+// in UTF-16 as the system gives it.
 bool GetPathFromMapping(HANDLE file, WidePath& path) {
     UniqueHandle<KernelObjectTraits> mapping(
         CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
@@ -43,11 +43,10 @@ bool GetPathFromMapping(HANDLE file, WidePath& path) {
     void* view = MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0);
     if (view == nullptr)
         return false;
-    char narrow[MAX_PATH];
-    const bool named = GetMappedModulePath(GetCurrentProcess(), view, narrow, sizeof(narrow));
-    UnmapViewOfFile(view);
     WidePath wide;
-    if (!named || !AnsiToWideExact(narrow, wide) || !IsDrivePath(wide))
+    const bool named = GetMappedModulePath(GetCurrentProcess(), view, wide);
+    UnmapViewOfFile(view);
+    if (!named || !IsDrivePath(wide))
         return false;
     path = wide;
     return true;

@@ -126,24 +126,9 @@ bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTabl
     }
 }
 
-bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
-                         char* path, size_t size) {
-    if (path == nullptr || size == 0)
-        return false;
-    path[0] = '\0';
-    WidePath wide;
-    std::string ansi;
-    if (!GetMappedModulePath(process, base, drives, wide) ||
-        !WideToAnsiExact(WideChars(wide), ansi) || ansi.size() >= size) {
-        return false;
-    }
-    std::memcpy(path, ansi.c_str(), ansi.size() + 1);
-    return true;
-}
-
-bool GetMappedModulePath(HANDLE process, const void* base, char* path, size_t size) {
+bool GetMappedModulePath(HANDLE process, const void* base, WidePath& path) {
     // Without the drive list only names that already carry their drive ("\??\C:\...") convert.
     DriveDeviceTable drives;
     LoadDriveDevices(drives);
-    return GetMappedModulePath(process, base, drives, path, size);
+    return GetMappedModulePath(process, base, drives, path);
 }

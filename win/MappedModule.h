@@ -33,11 +33,6 @@ bool GetImageMappingSize(HANDLE process, const void* base, DWORD* size);
 bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
                          WidePath& path);
 
-// The same in the ANSI code page: false as well when the name does not convert exactly or does
-// not fit `size` bytes.
-bool GetMappedModulePath(HANDLE process, const void* base, const DriveDeviceTable& drives,
-                         char* path, size_t size);
-
 // The same with a drive table loaded for this call alone; for one-off lookups. Walks over many
 // modules should load the table once and use the overload above.
-bool GetMappedModulePath(HANDLE process, const void* base, char* path, size_t size);
+bool GetMappedModulePath(HANDLE process, const void* base, WidePath& path);

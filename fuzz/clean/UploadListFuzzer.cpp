@@ -1,6 +1,6 @@
 // Module paths are whatever other processes loaded: the upload list's text rules must hold for
-// any bytes. Checks that the base name lies inside the path, that no formatting writes past its
-// buffer, that the candidate list stays unique, and that MD5 in pieces equals MD5 at once.
+// any text. Checks that no formatting writes past its buffer, that the list's "name" value is
+// plain ASCII, that the candidate list stays unique, and that MD5 in pieces equals MD5 at once.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,18 +11,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path(reinterpret_cast<const char*>(data), size);
-    const char* text = path.c_str();  // stops at the first NUL, as a module path would
-    const std::size_t length = std::strlen(text);
-
-    const char* base = FindBaseName(text);
-    if (base != nullptr && (base <= text || base > text + length))
-        std::abort();
+    const char* text = path.c_str();  // stops at the first NUL
 
     const std::size_t guard = 16;
     char buffer[kUploadBufferSize + guard];
     std::memset(buffer, 0x5A, sizeof(buffer));
     const bool formatted =
-        FormatExtValue("Vormak", base != nullptr ? base : text, buffer, kUploadBufferSize);
+        FormatExtValue("Vormak", text, buffer, kUploadBufferSize);
     for (std::size_t i = kUploadBufferSize; i < sizeof(buffer); ++i) {
         if (buffer[i] != 0x5A)
             std::abort();
@@ -36,11 +31,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     }
 
+    // The same bytes as UTF-16 units, up to the first zero unit, as a mapped name would end.
+    WidePath wide;
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        const char16_t unit = char16_t(data[i] | (data[i + 1] << 8));
+        if (unit == 0)
+            break;
+        wide += unit;
+    }
+    std::string name;
+    if (FormatListName(wide, name)) {
+        for (const char c : name) {
+            if (c < '!' || c > '~' || c == '"')
+                std::abort();
+        }
+    }
+    IsUploadablePath(wide);
     UploadCandidateList list;
-    const bool added = list.Add(text);
-    if (added == (length == 0))
+    const bool added = list.Add(wide);
+    if (added == wide.empty())
         std::abort();
-    if (list.Add(text))
+    if (list.Add(wide))
         std::abort();
 
     std::uint8_t whole[Md5::kDigestSize];

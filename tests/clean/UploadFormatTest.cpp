@@ -15,77 +15,35 @@ TEST(UploadSizeLimitTest, LimitItselfIsExcludedOneByteLessIsKept) {
 }
 
 TEST(UploadablePathTest, ControlCharactersNetworkAndDevicePathsNeverBecomeItems) {
-    EXPECT_TRUE(IsUploadablePath("C:\\dir\\x.dll"));
-    EXPECT_TRUE(IsUploadablePath("C:\\\xB1\xED\\x.dll"));
-    EXPECT_TRUE(IsUploadablePath("C:\\a?b\\x.dll"));
+    EXPECT_TRUE(IsUploadablePath(u"C:\\dir\\x.dll"));
+    // Letters of any script, in or outside the ANSI code page.
+    EXPECT_TRUE(IsUploadablePath(u"C:\\\u8868\\\uD55C.dll"));
+    EXPECT_TRUE(IsUploadablePath(u"C:\\a?b\\x.dll"));
     // CR or LF would start a line of the list of its own.
-    EXPECT_FALSE(IsUploadablePath("C:\\x.dll\r\n[ITEM9]"));
-    EXPECT_FALSE(IsUploadablePath("C:\\x\ty.dll"));
-    EXPECT_FALSE(IsUploadablePath("C:\\x\x1F.dll"));
-    for (const char* path :
-         {"\\\\server\\share\\x.dll", "//server/share/x.dll", "\\\\?\\UNC\\server\\share\\x.dll",
-          "\\\\.\\PhysicalDrive0", "\\\\?\\C:\\x.dll", "\\??\\C:\\x.dll", "/\?\?/C:/x.dll", ""}) {
-        EXPECT_FALSE(IsUploadablePath(path)) << path;
+    EXPECT_FALSE(IsUploadablePath(u"C:\\x.dll\r\n[ITEM9]"));
+    EXPECT_FALSE(IsUploadablePath(u"C:\\x\ty.dll"));
+    EXPECT_FALSE(IsUploadablePath(u"C:\\x\x1F.dll"));
+    int index = 0;
+    for (const char16_t* path :
+         {u"\\\\server\\share\\x.dll", u"//server/share/x.dll", u"\\\\?\\UNC\\server\\share\\x.dll",
+          u"\\\\.\\PhysicalDrive0", u"\\\\?\\C:\\x.dll", u"\\??\\C:\\x.dll", u"/\?\?/C:/x.dll", u""}) {
+        EXPECT_FALSE(IsUploadablePath(path)) << "path " << index;
+        ++index;
     }
-    EXPECT_FALSE(IsUploadablePath(nullptr));
 }
 
-TEST(UploadCandidateListTest, AsciiCaseDifferencesCountAsOnePath) {
+TEST(UploadCandidateListTest, PathsTheFileSystemCallsTheSameAreListedOnce) {
     UploadCandidateList list;
-    EXPECT_TRUE(list.Add("C:\\Windows\\System32\\Foo.dll"));
-    EXPECT_FALSE(list.Add("c:\\windows\\system32\\FOO.DLL"));
-    EXPECT_TRUE(list.Add("C:\\Windows\\System32\\Foo2.dll"));
-    ASSERT_EQ(list.Count(), 2u);
-    EXPECT_STREQ(list.At(0), "C:\\Windows\\System32\\Foo.dll");
-    EXPECT_STREQ(list.At(1), "C:\\Windows\\System32\\Foo2.dll");
-}
-
-TEST(UploadCandidateListTest, EmptyPathIsNeverListed) {
-    UploadCandidateList list;
-    EXPECT_FALSE(list.Add(""));
-    EXPECT_FALSE(list.Add(nullptr));
-    EXPECT_EQ(list.Count(), 0u);
-}
-
-TEST(UploadCandidateListTest, OnlyAsciiLettersAreFolded) {
-    // Bytes outside A-Z/a-z compare as they are, so these stay two paths.
-    UploadCandidateList list;
-    EXPECT_TRUE(list.Add("C:\\\xC4\xE3.dll"));
-    EXPECT_TRUE(list.Add("C:\\\xC4\xC3.dll"));
-    EXPECT_TRUE(list.Add("C:\\a[.dll"));
-    EXPECT_TRUE(list.Add("C:\\A{.dll"));
-    EXPECT_EQ(list.Count(), 4u);
-    EXPECT_LT(CompareAsciiNoCase("abc", "abd"), 0);
-    EXPECT_GT(CompareAsciiNoCase("abcd", "ABC"), 0);
-    EXPECT_EQ(CompareAsciiNoCase("", ""), 0);
-}
-
-TEST(FindBaseNameTest, TextAfterTheLastBackslash) {
-    EXPECT_STREQ(FindBaseName("C:\\windows\\system32\\kernel32.dll"), "kernel32.dll");
-    EXPECT_STREQ(FindBaseName("C:\\dir\\"), "");
-    EXPECT_STREQ(FindBaseName("a/b\\c/d.dll"), "c/d.dll");
-}
-
-TEST(FindBaseNameTest, SlashOnlyWhenThereIsNoBackslash) {
-    EXPECT_STREQ(FindBaseName("Z:/tmp/x.dll"), "x.dll");
-    EXPECT_EQ(FindBaseName("nodirectory.dll"), nullptr);
-    EXPECT_EQ(FindBaseName(""), nullptr);
-    EXPECT_EQ(FindBaseName(nullptr), nullptr);
-}
-
-TEST(FindBaseNameTest, TrailByte5CIsNotASeparator) {
-    // "C:\表\昞昞.dll" in GBK: 表 is B1 ED, 昞 is 95 5C, its trail byte a backslash.
-    const char path[] = "C:\\\xB1\xED\\\x95\x5C\x95\x5C.dll";
-    EXPECT_STREQ(FindBaseName(path), "\x95\x5C\x95\x5C.dll");
-    // A name that ends in such a character keeps it whole.
-    const char directoryName[] = "C:\\dir\\a\x95\x5C";
-    EXPECT_STREQ(FindBaseName(directoryName), "a\x95\x5C");
-    // Without any real separator the trail byte alone does not make one.
-    EXPECT_EQ(FindBaseName("\x95\x5Cname.dll"), nullptr);
-}
-
-TEST(FindBaseNameTest, LoneLeadByteAtTheEndIsHarmless) {
-    EXPECT_STREQ(FindBaseName("C:\\x\x95"), "x\x95");
+    EXPECT_FALSE(list.Add(u""));
+    EXPECT_TRUE(list.Add(u"C:\\Windows\\System32\\Foo.dll"));
+    EXPECT_FALSE(list.Add(u"c:\\windows\\system32\\FOO.DLL"));
+    EXPECT_TRUE(list.Add(u"C:\\Windows\\System32\\Foo2.dll"));
+    // Other letters stay other paths, whatever an ANSI code page would make of them.
+    EXPECT_TRUE(list.Add(u"C:\\\uD55C.dll"));
+    EXPECT_TRUE(list.Add(u"C:\\\uD55D.dll"));
+    ASSERT_EQ(list.Count(), 4u);
+    EXPECT_TRUE(list.At(0) == u"C:\\Windows\\System32\\Foo.dll");
+    EXPECT_TRUE(list.At(2) == u"C:\\\uD55C.dll");
 }
 
 TEST(UploadListFormatTest, SectionNames) {

@@ -15,6 +15,11 @@
 
 namespace {
 
+WidePath AsWidePath(const std::string& ansi) {
+    const std::wstring wide = Widen(ansi);
+    return WidePath(wide.begin(), wide.end());
+}
+
 // Digest of the file as CopyAndHash gives it, copying it beside itself; "failed" when it gives
 // none, "copy differs" when the copy does not hold the file's bytes.
 std::string HashText(const std::string& path) {
@@ -124,7 +129,7 @@ class UploadListItemsTest : public testing::Test {
     std::string AddFile(const std::string& name, size_t length) {
         const std::string path = folder.File(name);
         EXPECT_TRUE(WriteWholeFile(path, std::string(length, 'a')));
-        candidates.Add(path.c_str());
+        candidates.Add(AsWidePath(path));
         return path;
     }
     void SetUp() override { ASSERT_TRUE(OpenCopyFolder(folder.File("copies"), copies)); }
@@ -186,8 +191,8 @@ TEST_F(UploadListItemsTest, TenCandidatesGiveTenSectionsNumberedZeroToNine) {
 TEST_F(UploadListItemsTest, UnhashableCandidatesLeaveNoGap) {
     AddFile("first.dll", 10);
     AddFile("empty.dll", 0);
-    candidates.Add(folder.File("gone.dll").c_str());
-    candidates.Add("noseparator.dll");
+    candidates.Add(AsWidePath(folder.File("gone.dll")));
+    candidates.Add(u"noseparator.dll");
     const std::string last = AddFile("last.dll", 20);
     EXPECT_EQ(Write(candidates), 2);
     EXPECT_EQ(SectionNames(list), (std::vector<std::string>{"ITEM0", "ITEM1"}));
@@ -204,7 +209,7 @@ TEST_F(UploadListItemsTest, FolderReplacedByALinkIsNeverFollowed) {
     const std::string target(300, 't');
     ASSERT_TRUE(WriteWholeFile(folder.File("sub\\probe.dll"), original));
     ASSERT_TRUE(WriteWholeFile(folder.File("elsewhere\\probe.dll"), target));
-    candidates.Add(folder.File("sub\\probe.dll").c_str());
+    candidates.Add(AsWidePath(folder.File("sub\\probe.dll")));
     AddFile("plain.dll", 7);
     ASSERT_TRUE(MoveFileA(folder.File("sub").c_str(), folder.File("sub-moved").c_str()));
     const std::string unixLink = UnixPath(folder.Path()) + "/sub";
@@ -240,7 +245,7 @@ TEST_F(UploadListItemsTest, NameTooLongForTheExtValueIsLeftOut) {
     const std::string longName(240, 'n');
     // The "ext" value would not fit its 260 bytes: the candidate is refused, not cut.
     UploadCandidateList list;
-    list.Add(("C:\\" + longName).c_str());
+    list.Add(AsWidePath("C:\\" + longName));
     AddFile("short.dll", 3);
     list.Add(candidates.At(0));
     EXPECT_EQ(Write(list), 1);
@@ -289,20 +294,20 @@ TEST_F(CollectCandidatesTest, SizeLimitTrustAndDuplicates) {
     UploadCandidateList list;
     const size_t count = CollectUploadCandidates(list, *checker);
     EXPECT_EQ(count, list.Count());
-    EXPECT_TRUE(list.Contains(belowLimit.c_str()));
-    EXPECT_FALSE(list.Contains(atLimit.c_str()));
-    EXPECT_FALSE(list.Contains(trusted.c_str()));
+    EXPECT_TRUE(list.Contains(AsWidePath(belowLimit)));
+    EXPECT_FALSE(list.Contains(AsWidePath(atLimit)));
+    EXPECT_FALSE(list.Contains(AsWidePath(trusted)));
     // Files under the Windows directory are catalog-listed by the stand-in.
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
     const std::string kernel = std::string(system) + "\\kernel32.dll";
-    EXPECT_FALSE(list.Contains(kernel.c_str()));
-    std::set<std::string> folded;
+    EXPECT_FALSE(list.Contains(AsWidePath(kernel)));
+    std::set<WidePath> folded;
     for (size_t i = 0; i < list.Count(); ++i) {
-        std::string path = list.At(i);
-        for (char& c : path)
-            c = char(tolower(static_cast<unsigned char>(c)));
-        EXPECT_TRUE(folded.insert(path).second) << "listed twice: " << list.At(i);
+        WidePath path = list.At(i);
+        for (char16_t& c : path)
+            c = (c >= u'A' && c <= u'Z') ? char16_t(c + (u'a' - u'A')) : c;
+        EXPECT_TRUE(folded.insert(path).second) << "listed twice: item " << i;
     }
 }
 
@@ -317,8 +322,8 @@ TEST_F(CollectCandidatesTest, ModuleIsOfferedUnderItsMappedFileNotItsClaimedPath
     ASSERT_TRUE(claim.Claim(loaded.back(), Widen(claimed)));
     UploadCandidateList list;
     CollectUploadCandidates(list, *checker);
-    EXPECT_TRUE(list.Contains(real.c_str()));
-    EXPECT_FALSE(list.Contains(claimed.c_str()));
+    EXPECT_TRUE(list.Contains(AsWidePath(real)));
+    EXPECT_FALSE(list.Contains(AsWidePath(claimed)));
 }
 
 TEST_F(CollectCandidatesTest, WriteUploadListStartsFromAnEmptyFile) {

@@ -17,6 +17,7 @@
 #include "win/AnsiName.h"
 #include "win/MappedModule.h"
 #include "win/NtFiles.h"
+#include "win/WideText.h"
 
 namespace {
 
@@ -142,14 +143,12 @@ TEST(InspectModuleImageInMemory, ModuleAtTheTopOfTheAddressSpaceDoesNotWrap) {
 
 TEST(MappedModulePath, NamesTheFileMappedAtTheStartOfAMapping) {
     HMODULE self = GetModuleHandleA(nullptr);
-    char own[MAX_PATH];
-    ASSERT_NE(GetModuleFileNameA(nullptr, own, sizeof(own)), 0u);
-    char path[MAX_PATH];
+    wchar_t own[MAX_PATH];
+    ASSERT_NE(GetModuleFileNameW(nullptr, own, MAX_PATH), 0u);
+    WidePath path;
     EXPECT_TRUE(IsImageBase(GetCurrentProcess(), self));
-    ASSERT_TRUE(GetMappedModulePath(GetCurrentProcess(), self, path, sizeof(path)));
-    EXPECT_EQ(lstrcmpiA(path, own), 0) << path << " is not " << own;
-    EXPECT_FALSE(GetMappedModulePath(GetCurrentProcess(), self, path, 8));
-    EXPECT_STREQ(path, "");
+    ASSERT_TRUE(GetMappedModulePath(GetCurrentProcess(), self, path));
+    EXPECT_EQ(lstrcmpiW(WideChars(path), own), 0);
     // The image's size is the mapping's, SizeOfImage in whole pages.
     const unsigned char* header = reinterpret_cast<const unsigned char*>(self);
     DWORD sizeOfImage = 0;
@@ -163,10 +162,11 @@ TEST(MappedModulePath, NamesTheFileMappedAtTheStartOfAMapping) {
     const unsigned char* inside = reinterpret_cast<const unsigned char*>(self) + 0x1000;
     EXPECT_FALSE(IsImageBase(GetCurrentProcess(), inside));
     EXPECT_FALSE(GetImageMappingSize(GetCurrentProcess(), inside, &mapped));
-    EXPECT_FALSE(GetMappedModulePath(GetCurrentProcess(), inside, path, sizeof(path)));
+    EXPECT_FALSE(GetMappedModulePath(GetCurrentProcess(), inside, path));
+    EXPECT_TRUE(path.empty());
     int onStack = 0;
     EXPECT_FALSE(IsImageBase(GetCurrentProcess(), &onStack));
-    EXPECT_FALSE(GetMappedModulePath(GetCurrentProcess(), &onStack, path, sizeof(path)));
+    EXPECT_FALSE(GetMappedModulePath(GetCurrentProcess(), &onStack, path));
 
     // A data view is named too, but it is no image.
     TempFile data(Bytes(4096, 'd'));
@@ -178,10 +178,10 @@ TEST(MappedModulePath, NamesTheFileMappedAtTheStartOfAMapping) {
     const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
     ASSERT_NE(view, nullptr);
     EXPECT_FALSE(IsImageBase(GetCurrentProcess(), view));
-    EXPECT_TRUE(GetMappedModulePath(GetCurrentProcess(), view, path, sizeof(path)));
-    char longData[MAX_PATH];
-    GetLongPathNameA(data.path.c_str(), longData, sizeof(longData));
-    EXPECT_EQ(lstrcmpiA(path, longData), 0) << path << " is not " << longData;
+    EXPECT_TRUE(GetMappedModulePath(GetCurrentProcess(), view, path));
+    wchar_t longData[MAX_PATH];
+    GetLongPathNameW(data.wide.c_str(), longData, MAX_PATH);
+    EXPECT_EQ(lstrcmpiW(WideChars(path), longData), 0) << data.path;
     UnmapViewOfFile(view);
     CloseHandle(mapping);
     CloseHandle(file);

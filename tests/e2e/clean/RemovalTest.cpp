@@ -378,6 +378,20 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
     GetEnvironmentVariableA("PATH", userPath, sizeof(userPath));
     const std::string plantedPath = TempDirectory() + "vormak-e2e-path";
     SetEnvironmentVariableA("PATH", (plantedPath + ";" + userPath).c_str());
+    // An unsigned module whose name has no form in code page 936, loaded by this process: it is
+    // offered like any other, under its own name.
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring koreanFolder = std::wstring(temp) + L"vormak-e2e-\uD55C";
+    const std::wstring koreanModule = koreanFolder + L"\\vt\uD55C.dll";
+    std::string koreanBytes;
+    ASSERT_TRUE(ReadWholeFile(WindowsPathOf(CODE_HIT_DLL_PATH), &koreanBytes));
+    ASSERT_TRUE(CreateDirectoryW(koreanFolder.c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(CopyFileW(Widen(WindowsPathOf(CODE_HIT_DLL_PATH)).c_str(), koreanModule.c_str(),
+                          FALSE));
+    HMODULE korean = LoadLibraryW(koreanModule.c_str());
+    ASSERT_NE(korean, nullptr);
     PROCESS_INFORMATION started = {};
     ASSERT_TRUE(launcher.Start(e2e::GetOptions().appPath, &started));
     ASSERT_TRUE(app.Adopt(started));
@@ -496,7 +510,18 @@ TEST_F(RemovalTest, YesUploadsThroughTheHeldReporter) {
             EXPECT_EQ(sections[i].at("ext"), "type=thVormak|name=" + sections[i].at("name") + "|");
             EXPECT_LT(content.size(), 0x409000u) << file;
         }
+        const auto listed =
+            std::find_if(sections.begin(), sections.end(), [](const auto& section) {
+                return section.at("name") == "vt%ED%95%9C.dll";
+            });
+        ASSERT_NE(listed, sections.end()) << "the module named outside the code page is missing";
+        std::string copied;
+        ASSERT_TRUE(ReadWholeFile(listed->at("file"), &copied));
+        EXPECT_TRUE(copied == koreanBytes) << "its copy is not the module's bytes";
     }
+    FreeLibrary(korean);
+    DeleteFileW(koreanModule.c_str());
+    RemoveDirectoryW(koreanFolder.c_str());
     DWORD code = 1;
     EXPECT_TRUE(app.CloseAndWait(&code));
     EXPECT_EQ(code, 0u);
