@@ -161,6 +161,15 @@ int MatchEveryEntry(const unsigned char* data, unsigned length, CodePattern* tab
 
 }  // namespace
 
+int MatchCodePatternsPlainly(const unsigned char* data, unsigned length, CodePattern* table,
+                             int count, int threshold) {
+    for (int i = 0; i < count; ++i) {
+        table[i].cursor = table[i].pattern;
+        table[i].matched = 0;
+    }
+    return MatchEveryEntry(data, length, table, count, threshold);
+}
+
 int MatchCodePatterns(const unsigned char* data, unsigned length, CodePattern* table, int count,
                       int threshold) {
     for (int i = 0; i < count; ++i) {
