@@ -281,7 +281,11 @@ void ClearPendingRenames() {
     }
 }
 
-bool ReadCommandLine(HANDLE process, std::wstring* commandLine) {
+namespace {
+
+// The address of the process's RTL_USER_PROCESS_PARAMETERS (32-bit layout: PEB.ProcessParameters
+// at 0x10), read from its memory.
+bool ReadProcessParametersAddress(HANDLE process, void** parameters) {
     typedef LONG(NTAPI * QueryFn)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
     QueryFn query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
@@ -292,14 +296,21 @@ bool ReadCommandLine(HANDLE process, std::wstring* commandLine) {
         basic.PebBaseAddress == nullptr) {
         return false;
     }
-    // 32-bit layouts: PEB.ProcessParameters at 0x10, its CommandLine at 0x40.
     const char* peb = reinterpret_cast<const char*>(basic.PebBaseAddress);
+    SIZE_T read = 0;
+    *parameters = nullptr;
+    return ReadProcessMemory(process, peb + 0x10, parameters, sizeof(*parameters), &read) &&
+           *parameters != nullptr;
+}
+
+}  // namespace
+
+bool ReadCommandLine(HANDLE process, std::wstring* commandLine) {
+    // The parameters' CommandLine is at 0x40.
     void* parameters = nullptr;
     SIZE_T read = 0;
-    if (!ReadProcessMemory(process, peb + 0x10, &parameters, sizeof(parameters), &read) ||
-        parameters == nullptr) {
+    if (!ReadProcessParametersAddress(process, &parameters))
         return false;
-    }
     UNICODE_STRING line = {};
     if (!ReadProcessMemory(process, static_cast<const char*>(parameters) + 0x40, &line,
                            sizeof(line), &read) ||
@@ -315,25 +326,11 @@ bool ReadCommandLine(HANDLE process, std::wstring* commandLine) {
 
 bool ReadDirectoryAndEnvironment(HANDLE process, std::wstring* directory,
                                  std::vector<std::wstring>* environment) {
-    typedef LONG(NTAPI * QueryFn)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    QueryFn query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
-    if (query == nullptr)
-        return false;
-    PROCESS_BASIC_INFORMATION basic = {};
-    if (query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0 ||
-        basic.PebBaseAddress == nullptr) {
-        return false;
-    }
-    // 32-bit layouts: PEB.ProcessParameters at 0x10; there CurrentDirectory.DosPath at 0x24 and
-    // Environment at 0x48.
-    const char* peb = reinterpret_cast<const char*>(basic.PebBaseAddress);
+    // The parameters' CurrentDirectory.DosPath is at 0x24, Environment at 0x48.
     void* parameters = nullptr;
     SIZE_T read = 0;
-    if (!ReadProcessMemory(process, peb + 0x10, &parameters, sizeof(parameters), &read) ||
-        parameters == nullptr) {
+    if (!ReadProcessParametersAddress(process, &parameters))
         return false;
-    }
     UNICODE_STRING path = {};
     const wchar_t* block = nullptr;
     if (!ReadProcessMemory(process, static_cast<const char*>(parameters) + 0x24, &path,
