@@ -4,11 +4,12 @@
 // Where the link text sits inside its control, from the static control's style bits.
 enum class LinkAlignment { Left, Center, Right };
 
-// SS_CENTER (bit 0) gives centred text; otherwise SS_RIGHT (bit 1) gives right-aligned text.
+// The static's type (the style's low five bits) SS_CENTER gives centred text, SS_RIGHT
+// right-aligned text, every other type left-aligned text.
 LinkAlignment LinkAlignmentFromStyle(uint32_t style);
 
 // True for the static types that show a picture or a frame rather than text (icon, bitmap,
-// enhanced metafile, owner-drawn, the filled rectangles and frames): such a control
+// enhanced metafile, owner-drawn, the filled rectangles, frames and etched lines): such a control
 // keeps painting itself and its whole client area is the link.
 bool StaticStyleShowsPicture(uint32_t style);
 

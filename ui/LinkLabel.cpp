@@ -106,18 +106,8 @@ void LinkLabel::Initialize() {
     handCursor_.Reset(CreateCursor(instance, kHandCursorHotSpotX, kHandCursorHotSpotY,
                                    kHandCursorSize, kHandCursorSize, andMask, xorMask));
 
-    if (drawsLabel_) {
-        normalFont_ = reinterpret_cast<HFONT>(SendMessageA(GetParent(control), WM_GETFONT, 0, 0));
-        if (normalFont_ == nullptr)
-            normalFont_ = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
-        if (normalFont_ != nullptr && !linkFont_.IsValid()) {
-            LOGFONTA font = {};
-            if (GetObjectA(normalFont_, sizeof(font), &font) != 0) {
-                font.lfUnderline = 1;
-                linkFont_.Reset(CreateFontIndirectA(&font));
-            }
-        }
-    }
+    if (drawsLabel_)
+        UseFont(reinterpret_cast<HFONT>(SendMessageA(GetParent(control), WM_GETFONT, 0, 0)));
 
     tooltip_ = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, 0, CW_USEDEFAULT, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, control, nullptr, instance, nullptr);
@@ -210,6 +200,16 @@ UINT LinkLabel::AlignmentFormat() const {
         case LinkAlignment::Left:
         default:
             return DT_LEFT;
+    }
+}
+
+void LinkLabel::UseFont(HFONT font) {
+    normalFont_ = font != nullptr ? font : static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+    linkFont_.Reset(nullptr);
+    LOGFONTA description = {};
+    if (normalFont_ != nullptr && GetObjectA(normalFont_, sizeof(description), &description) != 0) {
+        description.lfUnderline = 1;
+        linkFont_.Reset(CreateFontIndirectA(&description));
     }
 }
 
@@ -342,7 +342,9 @@ bool LinkLabel::ControlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
             Repaint(true);
             return true;
         case WM_SETFONT:
-            normalFont_ = reinterpret_cast<HFONT>(wParam);
+            // The link is drawn and measured in an underlined copy of the font it is given.
+            UseFont(reinterpret_cast<HFONT>(wParam));
+            ComputeLinkRect();
             if (lParam != 0)
                 Repaint(true);
             return true;

@@ -48,6 +48,8 @@ class LinkLabel : public WindowObject {
     void ReadLinkColors();
     void TakeLabelText();
     bool HasTargetAt(POINT point) const;
+    // The font the label's text is drawn in (a stock font when null), and its underlined copy.
+    void UseFont(HFONT font);
     const char* DrawnText() const { return labelText_ ? labelText_.get() : target_.get(); }
     HFONT DrawingFont() const { return linkFont_.IsValid() ? linkFont_.Get() : normalFont_; }
     UINT AlignmentFormat() const;

@@ -114,19 +114,29 @@ TEST_F(LinkLabelWinTest, InitializeTakesTheTextAsTargetAndAsksForMouseNotificati
     EXPECT_TRUE(SameRect(label.LinkRect(), rect));
 }
 
-TEST_F(LinkLabelWinTest, ReportsTheSystemFontUntilOneIsSet) {
+TEST_F(LinkLabelWinTest, DrawsInTheSystemFontUntilOneIsSet) {
     HWND control = Static("Link", SS_LEFT);
     LinkLabel label;
     ASSERT_TRUE(label.AttachAndInitialize(control));
     // The parent here has no font: the stock system font stands in.
     EXPECT_EQ((HGDIOBJ)SendMessageA(control, WM_GETFONT, 0, 0), GetStockObject(SYSTEM_FONT));
-    HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
+    const long systemRight = label.LinkRect().right;
+    // A smaller font: the link is measured and painted in it from then on.
+    HFONT font = CreateFontA(-8, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "");
+    ASSERT_NE(font, nullptr);
     SendMessageA(control, WM_SETFONT, (WPARAM)font, TRUE);
-    EXPECT_EQ((HGDIOBJ)SendMessageA(control, WM_GETFONT, 0, 0), font);
+    EXPECT_EQ((HFONT)SendMessageA(control, WM_GETFONT, 0, 0), font);
+    EXPECT_LT(label.LinkRect().right, systemRight);
+    const Ink ink = PaintedInk(control);
+    ASSERT_GE(ink.left, 0) << "nothing painted";
+    EXPECT_NEAR(label.LinkRect().right, ink.right + 1, 2);
+    DestroyWindow(control);
+    DeleteObject(font);
 }
 
 TEST_F(LinkLabelWinTest, TextSitsAsTheStyleAlignsItAndTheLinkIsTheText) {
-    for (const DWORD style : {DWORD(SS_LEFT), DWORD(SS_CENTER), DWORD(SS_RIGHT)}) {
+    for (const DWORD style :
+         {DWORD(SS_LEFT), DWORD(SS_CENTER), DWORD(SS_RIGHT), DWORD(SS_SIMPLE)}) {
         SCOPED_TRACE(style);
         HWND control = Static("Aligned", style, 301);
         LinkLabel label;
@@ -138,7 +148,7 @@ TEST_F(LinkLabelWinTest, TextSitsAsTheStyleAlignsItAndTheLinkIsTheText) {
         EXPECT_NEAR(label.LinkRect().right, ink.right + 1, 2);
         const long before = ink.left;
         const long after = Client(control).right - 1 - ink.right;
-        if (style == SS_LEFT) {
+        if (style == SS_LEFT || style == SS_SIMPLE) {
             EXPECT_LE(before, 1);
         } else if (style == SS_RIGHT) {
             EXPECT_LE(after, 2);
@@ -150,8 +160,9 @@ TEST_F(LinkLabelWinTest, TextSitsAsTheStyleAlignsItAndTheLinkIsTheText) {
 }
 
 TEST_F(LinkLabelWinTest, PictureAndFrameStaticsAreClickableAllOver) {
-    for (DWORD style : {DWORD(SS_ICON), DWORD(SS_BLACKRECT), DWORD(SS_WHITEFRAME),
-                        DWORD(SS_OWNERDRAW), DWORD(SS_BITMAP), DWORD(SS_ENHMETAFILE)}) {
+    for (DWORD style : {DWORD(SS_ICON), DWORD(SS_ICON | SS_REALSIZECONTROL), DWORD(SS_BLACKRECT),
+                        DWORD(SS_WHITEFRAME), DWORD(SS_OWNERDRAW), DWORD(SS_BITMAP),
+                        DWORD(SS_ENHMETAFILE), DWORD(SS_ETCHEDFRAME)}) {
         HWND control = Static("", style);
         LinkLabel label;
         ASSERT_TRUE(label.AttachAndInitialize(control));
