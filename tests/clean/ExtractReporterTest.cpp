@@ -116,7 +116,7 @@ TEST_F(ExtractReporterTest, HeldFilesCanStillBeLoadedAndStarted) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + Reporter() + "\" /files:none";
+    std::string commandLine = "\"" + Reporter() + "\" /files:" + folder.File("no-list.tmp");
     ASSERT_TRUE(CreateProcessA(Reporter().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
                                nullptr, nullptr, &startup, &process))
         << GetLastError();
