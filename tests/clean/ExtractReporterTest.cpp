@@ -22,7 +22,8 @@ std::string Original(const char* buildPath) {
 DWORD ScaledMs(DWORD ms) {
     char value[16] = {};
     const DWORD length = GetEnvironmentVariableA("VORMAK_TEST_TIME_SCALE", value, sizeof(value));
-    const unsigned long scale = length > 0 && length < sizeof(value) ? strtoul(value, nullptr, 10) : 1;
+    const unsigned long scale =
+        length > 0 && length < sizeof(value) ? strtoul(value, nullptr, 10) : 1;
     return ms * DWORD(scale >= 1 && scale <= 20 ? scale : 1);
 }
 
@@ -181,8 +182,8 @@ TEST_F(ExtractReporterTest, CleanUpOfUploadFoldersLeavesRestartFolders) {
     const std::wstring parentPath = Widen(folder.Path());
     parent.path = WidePath(reinterpret_cast<const char16_t*>(parentPath.c_str()));
     parent.handle.Reset(CreateFileW(parentPath.c_str(), GENERIC_READ | FILE_ADD_SUBDIRECTORY,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     ASSERT_TRUE(parent.handle.IsValid());
     OpenFolder upload;
     OpenFolder restart;
@@ -202,10 +203,10 @@ TEST_F(ExtractReporterTest, CleanUpOfUploadFoldersLeavesRestartFolders) {
     // Folders with a file each whose names are near the upload's form but not it.
     const std::string hex31(31, 'a');
     const std::string lookAlikes[] = {
-        "vormak-" + hex31,                      // one digit short
-        "vormak-" + hex31 + "0a",               // one digit too many
-        "vormak-" + hex31 + "g",                // not a hex digit
-        "vormak-" + std::string(32, 'A'),       // upper case
+        "vormak-" + hex31,                        // one digit short
+        "vormak-" + hex31 + "0a",                 // one digit too many
+        "vormak-" + hex31 + "g",                  // not a hex digit
+        "vormak-" + std::string(32, 'A'),         // upper case
         "vormak-restar-" + std::string(32, '1'),  // another prefix
         "vormak-test-" + std::string(32, '2'),
     };

@@ -112,8 +112,8 @@ class NativeFirstGuard {
   public:
     explicit NativeFirstGuard(const std::string& program) : program_(program) {
         HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, (AppKey() + "\\DllOverrides").c_str(), 0, nullptr,
-                            0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (AppKey() + "\\DllOverrides").c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
             return;
         }
         static const char kNativeFirst[] = "native,builtin";
@@ -185,8 +185,8 @@ TEST_F(PlantedLibraryTest, ScanOfACleanMachineReportsNothingFoundAndLoadsNoPlant
     // The planting works: a program that looks for them by name in its own folder loads both.
     {
         const std::string control = folder_ + "\\plant_control.exe";
-        ASSERT_TRUE(CopyFileA(e2e::ToWindowsPath(PLANT_CONTROL_PATH).c_str(), control.c_str(),
-                              FALSE));
+        ASSERT_TRUE(
+            CopyFileA(e2e::ToWindowsPath(PLANT_CONTROL_PATH).c_str(), control.c_str(), FALSE));
         NativeFirstGuard nativeFirst("plant_control.exe");
         ASSERT_TRUE(nativeFirst.IsSet());
         for (const char* name : kPlanted) {
