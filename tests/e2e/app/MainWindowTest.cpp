@@ -215,6 +215,26 @@ TEST_F(PlantedLibraryTest, ScanOfACleanMachineReportsNothingFoundAndLoadsNoPlant
         << app.StatusText();
     EXPECT_TRUE(app.WaitForEnabled(kScan, true, 5000));
     EXPECT_FALSE(app.IsEnabled(kClean));
+    // A scan names the file of a shell module that holds the trojan's code through psapi.dll:
+    // again, with a stand-in desktop shell that has such a library loaded.
+    PROCESS_INFORMATION shell = {};
+    {
+        std::string shellLine = "\"" + e2e::ToWindowsPath(FAKE_SHELL_PATH) + "\" \"" +
+                                e2e::ToWindowsPath(CODE_HIT_DLL_PATH) + "\"";
+        STARTUPINFOA shellStartup = {};
+        shellStartup.cb = sizeof(shellStartup);
+        ASSERT_TRUE(CreateProcessA(nullptr, &shellLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &shellStartup, &shell));
+    }
+    EXPECT_TRUE(
+        e2e::WaitUntil([] { return FindWindowA("Progman", "Program Manager") != nullptr; }, 20000));
+    EXPECT_EQ(ModulePath(app.ProcessId(), "psapi.dll"), "");
+    // Scan is enabled before the press too: once the press has been handled, an enabled Scan
+    // means the scan has ended.
+    EXPECT_TRUE(app.Press(kScan));
+    EXPECT_TRUE(app.WaitForEnabled(kScan, true, 120000));
+    e2e::EndProcess(shell);
+
     // Enter on a link label opens it, as a click does; once the posted messages are handled,
     // the label's handler has run.
     const std::string oleautBefore = ModulePath(app.ProcessId(), "oleaut32.dll");
@@ -226,12 +246,13 @@ TEST_F(PlantedLibraryTest, ScanOfACleanMachineReportsNothingFoundAndLoadsNoPlant
     for (const char* name : kPlanted) {
         EXPECT_FALSE(Loaded(name)) << name << " beside the program was loaded";
     }
-    // The link's road loaded oleaut32.dll, from the system directory. (A scan that finds nothing
-    // names no mapped file, so it binds no psapi.dll: that one is shown not to come in by name.)
+    // Both roads were taken, and loaded their library from the system directory.
     EXPECT_EQ(oleautBefore, "");
-    const std::string oleaut = ModulePath(app.ProcessId(), "oleaut32.dll");
-    EXPECT_EQ(lstrcmpiA(oleaut.c_str(), (std::string(system) + "\\oleaut32.dll").c_str()), 0)
-        << oleaut;
+    for (const char* name : kPlanted) {
+        const std::string path = ModulePath(app.ProcessId(), name);
+        EXPECT_EQ(lstrcmpiA(path.c_str(), (std::string(system) + "\\" + name).c_str()), 0)
+            << name << ": " << path;
+    }
     DWORD code = 1;
     EXPECT_TRUE(app.CloseAndWait(&code));
     EXPECT_EQ(code, 0u);
