@@ -68,21 +68,19 @@ bool IsFullControlFor(PACL dacl, DWORD index, WELL_KNOWN_SID_TYPE expected) {
 }
 
 // Deletes every plain entry of an open folder, each opened inside it as itself; a link is
-// removed as the link. Subfolders (the program makes none) are left, so the folder stays.
-void EmptyFolder(HANDLE folder, const WidePath& path) {
-    const WidePath mask = path + u"\\*";
-    WIN32_FIND_DATAW entry;
-    FindHandle search(FindFirstFileW(WideChars(mask), &entry));
-    if (!search.IsValid())
-        return;
-    do {
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+// removed as the link. Subfolders (the program makes none) are left, so the folder stays. The
+// entries are listed through the handle: the folder is held without delete sharing, and Wine's
+// FindFirstFileW, which opens it again by its path without that sharing, is refused.
+void EmptyFolder(HANDLE folder) {
+    std::vector<FolderEntry> entries;
+    ListOpenFolder(folder, entries);
+    for (const FolderEntry& entry : entries) {
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
             continue;
-        const WidePath name(reinterpret_cast<const char16_t*>(entry.cFileName));
-        FileHandle file(OpenInFolder(folder, name, DELETE,
+        FileHandle file(OpenInFolder(folder, entry.name, DELETE,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      kNtFileOpen, kNtNonDirectoryFile | kNtDeleteOnClose));
-    } while (FindNextFileW(search.Get(), &entry));
+    }
 }
 
 // The owner and DACL of an open object (READ_CONTROL), through the handle alone:
@@ -307,7 +305,7 @@ void RemoveEarlierPrivateFolders(const OpenFolder& parent) {
             !HasPrivateSecurity(folder.Get())) {
             continue;
         }
-        EmptyFolder(folder.Get(), path);
+        EmptyFolder(folder.Get());
         // Only an empty folder goes; one whose files are still in use stays until a later run.
         MarkOpenFileForDeletion(folder.Get());
     } while (FindNextFileW(search.Get(), &entry));

@@ -12,10 +12,18 @@ namespace {
 typedef LONG(NTAPI* NtCreateFileProc)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                       PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
 typedef LONG(NTAPI* NtSetInformationFileProc)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+typedef LONG(NTAPI* NtQueryDirectoryFileProc)(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK, PVOID,
+                                              ULONG, ULONG, BOOLEAN, PUNICODE_STRING, BOOLEAN);
 
 // FILE_INFORMATION_CLASS values and the structures they take (ntifs.h).
 const ULONG kFileRenameInformation = 10;
 const ULONG kFileDispositionInformation = 13;
+// FileDirectoryInformation: FILE_DIRECTORY_INFORMATION records, each at NextEntryOffset from the
+// one before (0 for the last), with FileAttributes at 56, FileNameLength (bytes) at 60 and the
+// name from 64.
+const ULONG kFileDirectoryInformation = 1;
+const size_t kDirectoryRecordNameOffset = 64;
+const LONG kStatusNoMoreFiles = LONG(0x80000006);
 struct RenameRequest {
     BOOLEAN replaceIfExists;
     HANDLE rootDirectory;
@@ -73,6 +81,46 @@ bool MoveOpenFileInto(HANDLE file, HANDLE target, const WidePath& name) {
     IO_STATUS_BLOCK status = {};
     return setInformation(file, &status, request, static_cast<ULONG>(buffer.size()),
                           kFileRenameInformation) >= 0;
+}
+
+bool ListOpenFolder(HANDLE folder, std::vector<FolderEntry>& entries) {
+    static const NtQueryDirectoryFileProc query =
+        BindNtdll<NtQueryDirectoryFileProc>("NtQueryDirectoryFile");
+    entries.clear();
+    if (query == nullptr)
+        return false;
+    // ULONGLONG elements: the records hold LARGE_INTEGERs and start 8-byte aligned.
+    std::vector<ULONGLONG> buffer(64 * 1024 / sizeof(ULONGLONG));
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+    const size_t size = buffer.size() * sizeof(ULONGLONG);
+    for (BOOLEAN restart = TRUE;; restart = FALSE) {
+        IO_STATUS_BLOCK status = {};
+        const LONG result = query(folder, nullptr, nullptr, nullptr, &status, buffer.data(),
+                                  ULONG(size), kFileDirectoryInformation, FALSE, nullptr, restart);
+        if (result == kStatusNoMoreFiles)
+            return true;
+        if (result < 0)
+            return false;
+        const size_t filled = status.Information < size ? size_t(status.Information) : size;
+        for (size_t offset = 0;;) {
+            if (kDirectoryRecordNameOffset > filled || offset > filled - kDirectoryRecordNameOffset)
+                return false;
+            ULONG next = 0, attributes = 0, nameBytes = 0;
+            std::memcpy(&next, bytes + offset, sizeof(next));
+            std::memcpy(&attributes, bytes + offset + 56, sizeof(attributes));
+            std::memcpy(&nameBytes, bytes + offset + 60, sizeof(nameBytes));
+            const size_t nameStart = offset + kDirectoryRecordNameOffset;
+            if (nameBytes % sizeof(WCHAR) != 0 || nameBytes > filled - nameStart)
+                return false;
+            WidePath name(nameBytes / sizeof(WCHAR), u'\0');
+            std::memcpy(&name[0], bytes + nameStart, nameBytes);
+            if (name != u"." && name != u"..")
+                entries.push_back(FolderEntry{name, attributes});
+            if (next == 0)
+                break;
+            offset += next;
+        }
+    }
 }
 
 bool MarkOpenFileForDeletion(HANDLE file) {

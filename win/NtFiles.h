@@ -9,6 +9,8 @@
 #include "win/UniqueHandle.h"
 #include "win/WidePath.h"
 
+#include <vector>
+
 // NtCreateFile's dispositions and options used here (ntifs.h).
 const ULONG kNtFileOpen = 1;    // FILE_OPEN
 const ULONG kNtFileCreate = 2;  // FILE_CREATE: fails when the name exists
@@ -24,6 +26,18 @@ HANDLE OpenInFolder(HANDLE folder, const WidePath& name, ACCESS_MASK access, ULO
 // Renames an open file (opened with DELETE access) to `name` inside the open folder `target`,
 // which must be on the same volume. Fails when the name exists.
 bool MoveOpenFileInto(HANDLE file, HANDLE target, const WidePath& name);
+
+// One entry of a folder: its name and attributes.
+struct FolderEntry {
+    WidePath name;
+    DWORD attributes;
+};
+
+// The entries of an open folder (opened with FILE_LIST_DIRECTORY access and synchronous I/O, as
+// OpenInFolder opens), read through its handle, "." and ".." left out. No second open of the
+// folder by its path is needed, which a holder without delete sharing would refuse. False when
+// the folder cannot be read to its end.
+bool ListOpenFolder(HANDLE folder, std::vector<FolderEntry>& entries);
 
 // Marks a file or (empty) folder opened with DELETE access for deletion when its last handle
 // closes.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "support/TestFiles.h"
@@ -15,6 +16,41 @@ std::string Original(const char* buildPath) {
     std::string bytes;
     EXPECT_TRUE(ReadWholeFile(WindowsPathOf(buildPath), &bytes)) << buildPath;
     return bytes;
+}
+
+// A bound stretched as far as Wine is slowed down (VORMAK_TEST_TIME_SCALE, 1 to 20).
+DWORD ScaledMs(DWORD ms) {
+    char value[16] = {};
+    const DWORD length = GetEnvironmentVariableA("VORMAK_TEST_TIME_SCALE", value, sizeof(value));
+    const unsigned long scale =
+        length > 0 && length < sizeof(value) ? strtoul(value, nullptr, 10) : 1;
+    return ms * DWORD(scale >= 1 && scale <= 20 ? scale : 1);
+}
+
+struct MessageBoxSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM parameter) {
+    MessageBoxSearch& search = *reinterpret_cast<MessageBoxSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof(className));
+    if (owner == search.processId && IsWindowVisible(window) &&
+        lstrcmpA(className, "#32770") == 0 && GetDlgItem(window, 0xFFFF) != nullptr) {
+        search.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible message box ("#32770" with the text control 0xFFFF) of the process.
+HWND FindMessageBoxOf(DWORD processId) {
+    MessageBoxSearch search = {processId, nullptr};
+    EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 class ExtractReporterTest : public testing::Test {
@@ -81,15 +117,32 @@ TEST_F(ExtractReporterTest, HeldFilesCanStillBeLoadedAndStarted) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + Reporter() + "\" /files:none";
+    std::string commandLine = "\"" + Reporter() + "\" /files:" + folder.File("no-list.tmp");
     ASSERT_TRUE(CreateProcessA(Reporter().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
                                nullptr, nullptr, &startup, &process))
         << GetLastError();
-    // Started is what counts: the reporter then waits for its user (here, with a message that
-    // the list is missing), so end it.
-    if (WaitForSingleObject(process.hProcess, 2000) == WAIT_TIMEOUT)
-        TerminateProcess(process.hProcess, 0);
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+    // The reporter really runs: it tells its user that the list is missing, in a message box of
+    // its own process, and fails with its bad-list exit code once that is closed.
+    HWND box = nullptr;
+    const DWORD limit = ScaledMs(30000);
+    for (const DWORD start = GetTickCount(); box == nullptr && GetTickCount() - start < limit;) {
+        box = FindMessageBoxOf(process.dwProcessId);
+        if (box == nullptr && WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0)
+            break;
+    }
+    EXPECT_NE(box, nullptr) << "the reporter showed no message";
+    if (box != nullptr) {
+        char text[512] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+        EXPECT_EQ(std::string(text).rfind("找不到上传列表", 0), 0u) << text;
+        PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    }
+    if (WaitForSingleObject(process.hProcess, ScaledMs(10000)) == WAIT_TIMEOUT)
+        TerminateProcess(process.hProcess, 0xDEAD);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, ScaledMs(10000)), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(process.hProcess, &code));
+    EXPECT_EQ(code, 1u) << "the reporter's exit code for a missing list";
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
 }
@@ -120,16 +173,17 @@ TEST_F(ExtractReporterTest, PrivateFoldersAreFreshFoldersUnderTheWindowsTemp) {
     }
 }
 
-// The clean-up of earlier upload folders takes its own name form only: a restart folder stays
-// until the restart. (Which owner and DACL it takes as the program's own, Wine cannot show: it
-// keeps no descriptor of a file.)
+// The clean-up of earlier upload folders takes its own folders only, with the files in them: a
+// restart folder stays until the restart; a look-alike name, a plain file of the right name form
+// and a link of that form (and what it points at) are left alone. (Which owner and DACL it takes
+// as the program's own, Wine cannot show: it keeps no descriptor of a file.)
 TEST_F(ExtractReporterTest, CleanUpOfUploadFoldersLeavesRestartFolders) {
     OpenFolder parent;
     const std::wstring parentPath = Widen(folder.Path());
     parent.path = WidePath(reinterpret_cast<const char16_t*>(parentPath.c_str()));
     parent.handle.Reset(CreateFileW(parentPath.c_str(), GENERIC_READ | FILE_ADD_SUBDIRECTORY,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     ASSERT_TRUE(parent.handle.IsValid());
     OpenFolder upload;
     OpenFolder restart;
@@ -137,6 +191,48 @@ TEST_F(ExtractReporterTest, CleanUpOfUploadFoldersLeavesRestartFolders) {
     ASSERT_TRUE(CreatePrivateFolder(parent, PrivateFolderKind::Restart, restart));
     upload.handle.Close();
     restart.handle.Close();
+    const auto narrow = [](const WidePath& path) {
+        char text[MAX_PATH] = {};
+        WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(path.c_str()), -1, text,
+                            MAX_PATH, nullptr, nullptr);
+        return std::string(text);
+    };
+    const std::string uploadFile = narrow(upload.path) + "\\sample.bin";
+    ASSERT_TRUE(WriteWholeFile(uploadFile, "copied sample"));
+
+    // Folders with a file each whose names are near the upload's form but not it.
+    const std::string hex31(31, 'a');
+    const std::string lookAlikes[] = {
+        "vormak-" + hex31,                        // one digit short
+        "vormak-" + hex31 + "0a",                 // one digit too many
+        "vormak-" + hex31 + "g",                  // not a hex digit
+        "vormak-" + std::string(32, 'A'),         // upper case
+        "vormak-restar-" + std::string(32, '1'),  // another prefix
+        "vormak-test-" + std::string(32, '2'),
+    };
+    for (const std::string& name : lookAlikes) {
+        ASSERT_TRUE(CreateDirectoryA(folder.File(name).c_str(), nullptr)) << name;
+        ASSERT_TRUE(WriteWholeFile(folder.File(name) + "\\kept.bin", "kept")) << name;
+    }
+    // A plain file of the right name form.
+    const std::string plainFile = folder.File("vormak-" + std::string(32, 'b'));
+    ASSERT_TRUE(WriteWholeFile(plainFile, "not a folder"));
+    // A link of the right name form to a folder with a file (CreateSymbolicLinkA makes nothing
+    // under Wine: a Unix link, which Wine shows as a reparse point).
+    const std::string target = folder.File("target");
+    ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+    ASSERT_TRUE(WriteWholeFile(target + "\\kept.bin", "behind the link"));
+    const std::string linkName = "vormak-" + std::string(32, 'c');
+    const std::string link = folder.File(linkName);
+    const std::string unixLink = UnixPath(folder.Path()) + "/" + linkName;
+    ASSERT_TRUE(RunUnixCommand("Z:\\bin\\ln -sfn " + UnixPath(target) + " " + unixLink));
+    ASSERT_TRUE(WaitForAttributes(link + "\\kept.bin", true));
+    const auto isLink = [&] {
+        const DWORD attributes = GetFileAttributesA(link.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    };
+    ASSERT_TRUE(isLink());
 
     RemoveEarlierPrivateFolders(parent);
     const auto exists = [](const WidePath& path) {
@@ -144,7 +240,18 @@ TEST_F(ExtractReporterTest, CleanUpOfUploadFoldersLeavesRestartFolders) {
                INVALID_FILE_ATTRIBUTES;
     };
     EXPECT_FALSE(exists(upload.path));
+    EXPECT_FALSE(FileExists(uploadFile));
     EXPECT_TRUE(exists(restart.path));
+    std::string bytes;
+    for (const std::string& name : lookAlikes) {
+        EXPECT_TRUE(ReadWholeFile(folder.File(name) + "\\kept.bin", &bytes) && bytes == "kept")
+            << name;
+    }
+    EXPECT_TRUE(ReadWholeFile(plainFile, &bytes) && bytes == "not a folder");
+    EXPECT_TRUE(isLink()) << "the link is gone";
+    EXPECT_TRUE(ReadWholeFile(target + "\\kept.bin", &bytes) && bytes == "behind the link");
+    RunUnixCommand("Z:\\bin\\rm -f " + unixLink);
+    WaitForAttributes(link, false);
 }
 
 // The reporter is started by the path its held file has now. Windows XP has no

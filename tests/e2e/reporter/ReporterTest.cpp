@@ -261,6 +261,46 @@ TEST_F(ReporterTest, ReceiverThatFailsTwiceIsRetriedUntilItTakesTheFile) {
     EXPECT_EQ(CloseAndExitCode(), 0u);
 }
 
+// Only trouble that may pass is repeated, and only so often: a service that keeps answering 503
+// gets the question four times and the file fails; a 400 for the upload is final at once.
+TEST_F(ReporterTest, LastingOrFinalRefusalsFailTheFileAfterFourOrOneRequest) {
+    const Sample busy = MakeSample("busy.dll", 1800, 19);
+    const Sample refused = MakeSample("refused.dll", 1900, 20);
+    WriteList({busy, refused});
+    ResetReceiver("\"fail\": 4, \"fail_post\": 1, \"fail_post_status\": 400");
+    StartOnList();
+    EXPECT_EQ(UploadAndWait(), "上传未全部完成：已上传 0 个，已存在 0 个，失败 2 个，跳过 0 个。");
+    EXPECT_EQ(reporter_.RowText(0, kColumnStatus), "失败（服务器拒绝，HTTP 503）");
+    EXPECT_EQ(reporter_.RowText(1, kColumnStatus), "失败（服务器拒绝，HTTP 400）");
+    const std::string log = ReceiverLog();
+    EXPECT_EQ(Count(log, "GET /samples/" + busy.md5 + " 503"), 4u) << log;
+    EXPECT_EQ(Count(log, busy.md5), 4u) << log;
+    EXPECT_EQ(Count(log, "GET /samples/" + refused.md5 + " 404"), 1u) << log;
+    EXPECT_EQ(Count(log, "POST /samples 400"), 1u) << log;
+    EXPECT_EQ(Count(log, "POST "), 1u) << log;
+    EXPECT_FALSE(IsStored(refused.md5));
+    EXPECT_EQ(CloseAndExitCode(), 3u);
+}
+
+// Cancel while the reporter waits before its last attempt (a second after the third 503): the
+// wait ends and no further request goes out.
+TEST_F(ReporterTest, CancelWhileWaitingToRetrySendsNothingMore) {
+    const Sample sample = MakeSample("waiting.dll", 2200, 21);
+    WriteList({sample});
+    ResetReceiver("\"fail\": 100");
+    StartOnList();
+    reporter_.Click(kReporterUpload);
+    const std::string failed = "GET /samples/" + sample.md5 + " 503";
+    ASSERT_TRUE(WaitUntil([&] { return Count(ReceiverLog(), failed) >= 3; }, 20000, 5))
+        << ReceiverLog();
+    reporter_.Click(kReporterClose);
+    ASSERT_TRUE(reporter_.WaitForSummary("上传已取消", 10000)) << reporter_.SummaryText();
+    EXPECT_EQ(reporter_.RowText(0, kColumnStatus), "已取消");
+    EXPECT_EQ(CloseAndExitCode(), 4u);
+    // The reporter has ended: the log is complete.
+    EXPECT_EQ(Count(ReceiverLog(), sample.md5), 3u) << ReceiverLog();
+}
+
 TEST_F(ReporterTest, DroppedConnectionsAreRetriedToo) {
     const Sample sample = MakeSample("drop.dll", 3000, 5);
     WriteList({sample});

@@ -13,7 +13,8 @@ Behaviour is steered by <dir>/control.json, re-read on every request; its counte
 whenever the file changes:
   {"known": [md5, ...],   samples the service claims to have besides the stored ones
    "fail": N,             answer the first N requests with "fail_status" (default 503)
-   "fail_post": N,        the same for uploads only
+   "fail_post": N,        the same for uploads only, once "fail" is used up, with
+                          "fail_post_status" (default "fail_status")
    "drop": N,             close the first N connections without an answer
    "drop_post": N,        the same for uploads only (after reading the body)
    "stall_seconds": S}    wait S seconds (at most 60) before answering an upload
@@ -184,8 +185,11 @@ class Handler(BaseHTTPRequestHandler):
         if stall > 0:
             state.log("POST %s STALL" % self.path)
             time.sleep(stall)
-        if state.take("fail") or state.take("fail_post"):
+        failing = state.take("fail")
+        if failing or state.take("fail_post"):
             status = int(state.setting("fail_status", 503))
+            if not failing:
+                status = int(state.setting("fail_post_status", status))
             state.log("POST %s %d" % (self.path, status))
             return self.answer(status, "failing on purpose")
         if self.path != state.base + "/samples":

@@ -640,6 +640,39 @@ TEST_F(LinkLabelTest, ClickOpensTheTargetAndShowsItVisited) {
         << unfocused.count << " purple pixels, longest run " << unfocused.longestRun;
 }
 
+// Elevated, a link opens only through the desktop shell. When that road fails, nothing opens (the
+// program does not start the handler itself either) and the link stays unvisited. Made to fail at
+// its first step: oleaut32.dll, whose strings the shell's calls take, is disabled for the program.
+TEST_F(LinkLabelTest, FailedDesktopShellRoadOpensNothingAndLeavesTheLinkUnvisited) {
+    ASSERT_TRUE(IsThisProcessElevated()) << "the desktop shell's road is taken only when elevated";
+    // Wine reads the program's overrides whenever it loads a library: the value stays until the
+    // program has ended.
+    const std::string overrides = "Software\\Wine\\AppDefaults\\vormak.exe\\DllOverrides";
+    {
+        RegistryValueGuard disabled(HKEY_CURRENT_USER, overrides.c_str(), "oleaut32");
+        ASSERT_TRUE(disabled.Set(""));
+        StartApp();
+        ClickAt(TextPoint(kForum, kBlue));
+        // The click's handler has run (ClickAt drains): a handler started then would be running
+        // now or would have written its line.
+        EXPECT_FALSE(IsRecorderRunning());
+        EXPECT_TRUE(OpenedAddresses().empty());
+        const Capture clicked = CaptureLabel(kForum);
+        EXPECT_TRUE(IsFocusedTextIn(FindColor(clicked, kBlue)));
+        EXPECT_EQ(FindColor(clicked, kPurple).count, 0);
+        // Enter takes the same road, with the same outcome.
+        Key(VK_RETURN);
+        EXPECT_FALSE(IsRecorderRunning());
+        EXPECT_TRUE(OpenedAddresses().empty());
+        EXPECT_EQ(FindColor(CaptureLabel(kForum), kPurple).count, 0);
+        app.Kill();
+        // Should a handler have started after all, its line must not land in the next test's log.
+        EXPECT_TRUE(e2e::WaitUntil([] { return !IsRecorderRunning(); }, 10000, 50));
+    }
+    RegDeleteKeyA(HKEY_CURRENT_USER, overrides.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\vormak.exe");
+}
+
 TEST_F(LinkLabelTest, EachLinkOpensItsOwnTarget) {
     StartApp();
     std::vector<std::string> expected;
