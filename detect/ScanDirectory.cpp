@@ -107,12 +107,14 @@ class DirectoryWalk {
 
     // path_ holds directory + "\" + name of a file entry.
     void ScanFile(std::size_t nameStart) {
-        // Every other file or so, chosen by the clock, but no more often than the interval.
+        // Every other file or so, chosen by the clock, but only after the interval has passed
+        // since the last update was shown: counted from its end, since an update waits for the
+        // window to repaint, which may itself take longer than the interval.
         const DWORD now = GetTickCount();
         if ((now & 1) && (!shownProgress_ || now - lastProgress_ >= kFileProgressIntervalMs)) {
             shownProgress_ = true;
-            lastProgress_ = now;
             report_.UpdateStatus((kFileProgressPrefix + path_).c_str());
+            lastProgress_ = GetTickCount();
         }
         if (!PassesNameTest(std::u16string_view(path_).substr(nameStart)))
             return;
