@@ -30,11 +30,11 @@ const char kDriverName[] = "comint32.sys";
 // that the scan's walk enters. Every folder of the path is held, so the system directory is
 // recognised by its identity, whatever spelling the path uses.
 bool MayScheduleInPlace(const HeldFolders& folders, const DrivePathParts& parts,
-                        const BY_HANDLE_FILE_INFORMATION* system) {
+                        const FileIdentity* system) {
     if (system == nullptr)
         return false;
     for (size_t held = 0; held < folders.Count(); ++held) {
-        if (!IsSameFile(folders.Identity(held), *system))
+        if (folders.Identity(held) != *system)
             continue;
         const size_t below = held;  // parts.folders[below] is the first folder below it
         if (below + 1 == parts.folders.size() &&
@@ -62,10 +62,10 @@ class RestartFolders {
     // into the private folder of its volume, with the folder's owner and DACL; `moved` receives
     // its new path.
     bool MoveAside(HANDLE file, const DrivePathParts& parts, WidePath& moved) {
-        BY_HANDLE_FILE_INFORMATION identity;
+        FileIdentity identity;
         if (!GetFileIdentity(file, identity))
             return false;
-        Entry* entry = FolderOnVolume(identity.dwVolumeSerialNumber, parts.drive);
+        Entry* entry = FolderOnVolume(identity.volume, parts.drive);
         // Its former owner could otherwise still open it by its new name and change its DACL.
         if (entry == nullptr || !ProtectMovedFile(file))
             return false;
@@ -101,7 +101,7 @@ class RestartFolders {
         }
         OpenFolder root;
         const OpenFolder* parent = &temp_;
-        if (!haveTemp_ || tempIdentity_.dwVolumeSerialNumber != volume) {
+        if (!haveTemp_ || tempIdentity_.volume != volume) {
             if (!OpenDriveRoot(drive, root))
                 return nullptr;
             parent = &root;
@@ -120,7 +120,7 @@ class RestartFolders {
 
     bool haveTemp_ = false;
     OpenFolder temp_;
-    BY_HANDLE_FILE_INFORMATION tempIdentity_ = {};
+    FileIdentity tempIdentity_;
     std::vector<Entry> entries_;
 };
 
@@ -155,15 +155,15 @@ struct CleanContext {
         const UINT length = GetSystemDirectoryW(path, MAX_PATH);
         if (length == 0 || length >= MAX_PATH)
             return;
-        FileHandle folder(CreateFileW(path, FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        haveSystem = folder.IsValid() && GetFileIdentity(folder.Get(), system);
+        bool isFolder = false;
+        haveSystem = GetPathIdentity(WidePath(reinterpret_cast<const char16_t*>(path), length),
+                                     system, isFolder) &&
+                     isFolder;
     }
-    const BY_HANDLE_FILE_INFORMATION* System() const { return haveSystem ? &system : nullptr; }
+    const FileIdentity* System() const { return haveSystem ? &system : nullptr; }
 
     bool haveSystem = false;
-    BY_HANDLE_FILE_INFORMATION system = {};
+    FileIdentity system;
     RestartFolders restart;
 };
 

@@ -30,17 +30,14 @@ class VisitedDirectories {
   public:
     // False when the directory was walked before in this scan.
     bool Enter(const WidePath& directory) {
-        FileHandle handle(CreateFileW(WideChars(LongPathForm(directory)), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        BY_HANDLE_FILE_INFORMATION info;
+        FileIdentity identity;
+        bool isFolder = false;
         // Without an identity the directory is still walked; the walk's bounds then end a loop.
-        if (!handle.IsValid() || !GetFileInformationByHandle(handle.Get(), &info))
+        if (!GetPathIdentity(directory, identity, isFolder))
             return true;
         try {
             return seen_
-                .insert(std::make_tuple(info.dwVolumeSerialNumber, info.nFileIndexHigh,
-                                        info.nFileIndexLow))
+                .insert(std::make_tuple(identity.volume, identity.indexHigh, identity.indexLow))
                 .second;
         } catch (const std::bad_alloc&) {
             return true;
@@ -48,7 +45,7 @@ class VisitedDirectories {
     }
 
   private:
-    std::set<std::tuple<DWORD, DWORD, DWORD>> seen_;
+    std::set<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> seen_;
 };
 
 // Depth first, in the order the searches give the entries, as a recursion would go; the open

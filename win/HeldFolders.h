@@ -43,12 +43,12 @@ class HeldFolders {
     HANDLE Innermost() const { return folders_.back().handle.Get(); }
     size_t Count() const { return folders_.size(); }
     // Folder 0 is the drive's root, folder i > 0 the path's folder i - 1.
-    const BY_HANDLE_FILE_INFORMATION& Identity(size_t i) const { return folders_[i].identity; }
+    const FileIdentity& Identity(size_t i) const { return folders_[i].identity; }
 
   private:
     struct Folder {
         FileHandle handle;
-        BY_HANDLE_FILE_INFORMATION identity;
+        FileIdentity identity;
     };
     bool Add(HANDLE handle) {
         Folder folder;

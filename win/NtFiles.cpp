@@ -145,10 +145,6 @@ bool IsLinkOrUnknown(HANDLE file, const wchar_t* path) {
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-bool GetFileIdentity(HANDLE file, BY_HANDLE_FILE_INFORMATION& identity) {
-    return GetFileInformationByHandle(file, &identity) != FALSE;
-}
-
 namespace {
 
 FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& information) {
@@ -169,15 +165,19 @@ bool GetFileIdentity(HANDLE file, FileIdentity& identity) {
     return true;
 }
 
-bool GetPathIdentity(const WidePath& path, FileIdentity& identity) {
+bool GetPathIdentity(const WidePath& path, FileIdentity& identity, bool& isFolder) {
     FileHandle file(CreateFileW(WideChars(LongPathForm(path)), FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION information;
-    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &information))
         return false;
-    }
     identity = IdentityOf(information);
+    isFolder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
+}
+
+bool GetPathIdentity(const WidePath& path, FileIdentity& identity) {
+    bool isFolder = false;
+    return GetPathIdentity(path, identity, isFolder) && !isFolder;
 }

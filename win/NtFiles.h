@@ -48,15 +48,10 @@ bool MarkOpenFileForDeletion(HANDLE file);
 // the attributes found through the path show the link.
 bool IsLinkOrUnknown(HANDLE file, const wchar_t* path);
 
-// Volume and file index of an open file; false when they cannot be read.
-bool GetFileIdentity(HANDLE file, BY_HANDLE_FILE_INFORMATION& identity);
-inline bool IsSameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-}
-
 // The identity of an open file (any access); false when it cannot be read.
 bool GetFileIdentity(HANDLE file, FileIdentity& identity);
-// The identity of the file (not a folder) at `path`, opened for its attributes only; false when
-// there is none or it cannot be read.
+// The identity of the file or folder at `path`, opened for its attributes only; `isFolder` says
+// which it is. False when there is none or it cannot be read.
+bool GetPathIdentity(const WidePath& path, FileIdentity& identity, bool& isFolder);
+// The same for a file only: false for a folder.
 bool GetPathIdentity(const WidePath& path, FileIdentity& identity);
