@@ -2,6 +2,7 @@
 
 #include <process.h>
 
+#include <memory>
 #include <new>
 #include <string>
 
@@ -29,6 +30,18 @@ const char kUploadQuestion[] =
 const char kUploadTitle[] = "温馨提示?";
 const char kTrojanTag[] = "Vormak";
 
+// Sent to the dialog itself: the scan thread has put a text in progress_ / has finished.
+const UINT kProgressWaiting = WM_APP + 1;
+const UINT kScanFinished = WM_APP + 2;
+// The timer that shows the progress text held back by the pause below.
+const UINT_PTR kProgressTimer = 1;
+// Progress is shown at most once per this many milliseconds, and less often where showing it
+// costs more: after a show that took t ms the next waits at least kProgressCostShare * t, so
+// that the box never takes more than a small share of the time (a slow display, such as an
+// unaccelerated virtual machine, takes tens of milliseconds per repaint).
+const DWORD kShortestProgressPause = 50;
+const DWORD kProgressCostShare = 5;
+
 }  // namespace
 
 INT_PTR MainDialog::Run(HWND owner) {
@@ -36,6 +49,25 @@ INT_PTR MainDialog::Run(HWND owner) {
 }
 
 void MainDialog::UpdateStatus(const char16_t* message) {
+    if (GetCurrentThreadId() == uiThread_) {
+        ShowStatus(message);
+        return;
+    }
+    // The scan thread does not wait for the box to repaint (under Wine that can take longer
+    // than the walk between two updates): it leaves the text for the UI thread, which shows
+    // the newest when it gets to it.
+    try {
+        std::unique_ptr<WidePath> text(new WidePath(message != nullptr ? message : u""));
+        if (progress_.Put(std::move(text)) && !PostMessageW(Window(), kProgressWaiting, 0, 0)) {
+            // Nobody would take it: dropped, so that the next text is announced again.
+            progress_.Take();
+        }
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the box keeps its previous text.
+    }
+}
+
+void MainDialog::ShowStatus(const char16_t* message) {
     try {
         // The banner is ANSI text like the rest of the window; the message holds paths as the
         // system names them, and the box is a Unicode control (RecreateAsUnicodeEdit).
@@ -50,15 +82,51 @@ void MainDialog::UpdateStatus(const char16_t* message) {
     }
 }
 
+void MainDialog::OnProgressWaiting() {
+    const DWORD sinceLastShow = GetTickCount() - lastProgressShown_;
+    if (progressShown_ && sinceLastShow < progressPause_) {
+        // Held back: the slot keeps the newest text until the timer shows it.
+        if (SetTimer(Window(), kProgressTimer, progressPause_ - sinceLastShow, nullptr) != 0)
+            return;
+    }
+    ShowLatestProgress();
+}
+
+void MainDialog::ShowLatestProgress() {
+    KillTimer(Window(), kProgressTimer);
+    std::unique_ptr<WidePath> text = progress_.Take();
+    if (!text)
+        return;
+    // Painted here rather than later, so that the cost of the whole show is measured.
+    const DWORD start = GetTickCount();
+    ShowStatus(text->c_str());
+    UpdateWindow(statusBox_);
+    lastProgressShown_ = GetTickCount();
+    progressShown_ = true;
+    const DWORD cost = lastProgressShown_ - start;
+    progressPause_ = cost > kShortestProgressPause / kProgressCostShare ? cost * kProgressCostShare
+                                                                        : kShortestProgressPause;
+}
+
 void MainDialog::ScanFinished(const char16_t* summary, bool found) {
-    EnableWindow(GetDlgItem(Window(), IDC_SCAN), TRUE);
-    if (summary != nullptr)
-        UpdateStatus(summary);
-    EnableWindow(GetDlgItem(Window(), IDC_CLEAN), found ? TRUE : FALSE);
+    // Sent, not posted: the summary is shown and the buttons set before the worker lets go of
+    // this object, and on the UI thread after every progress text it handled.
+    SendMessageW(Window(), kScanFinished, found ? 1 : 0, reinterpret_cast<LPARAM>(summary));
     InterlockedExchange(&scanRunning_, 0);
 }
 
-INT_PTR MainDialog::DialogMessage(UINT message, WPARAM wParam, LPARAM) {
+void MainDialog::OnScanFinished(const char16_t* summary, bool found) {
+    // A progress text still on its way is dropped: the summary is the last word.
+    KillTimer(Window(), kProgressTimer);
+    progress_.Take();
+    progressShown_ = false;
+    EnableWindow(GetDlgItem(Window(), IDC_SCAN), TRUE);
+    if (summary != nullptr)
+        ShowStatus(summary);
+    EnableWindow(GetDlgItem(Window(), IDC_CLEAN), found ? TRUE : FALSE);
+}
+
+INT_PTR MainDialog::DialogMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog();
@@ -67,12 +135,24 @@ INT_PTR MainDialog::DialogMessage(UINT message, WPARAM wParam, LPARAM) {
             return TRUE;
         case WM_COMMAND:
             return OnCommand(wParam);
+        case kProgressWaiting:
+            OnProgressWaiting();
+            return TRUE;
+        case WM_TIMER:
+            if (wParam != kProgressTimer)
+                return FALSE;
+            ShowLatestProgress();
+            return TRUE;
+        case kScanFinished:
+            OnScanFinished(reinterpret_cast<const char16_t*>(lParam), wParam != 0);
+            return TRUE;
         default:
             return FALSE;
     }
 }
 
 BOOL MainDialog::OnInitDialog() {
+    uiThread_ = GetCurrentThreadId();
     CenterWindow(Window());
     SetIcons();
     AttachLinkLabels();

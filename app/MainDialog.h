@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "detect/DetectionReport.h"
+#include "ui/LatestText.h"
 #include "ui/LinkLabel.h"
 #include "ui/WindowObject.h"
 
@@ -16,14 +17,16 @@ class MainDialog : public WindowObject, public DetectionReport {
     // Shows the dialog modally; returns DialogBoxParamA's result.
     INT_PTR Run(HWND owner);
 
-    // Replaces the whole status box text with StatusBanner followed by message. Callable from
-    // the UI thread and from the scan thread.
+    // Replaces the whole status box text with StatusBanner followed by message. On the UI thread
+    // at once; from the scan thread the text is handed over without waiting and shown when the
+    // UI thread comes to it, the newest of those not yet shown.
     void UpdateStatus(const char16_t* message) override;
 
     DetectionList& Detections() override { return detections_; }
 
-    // On the scan thread: enables Scan, shows the summary, enables Clean when something was
-    // found. The scan worker's last touch of this object.
+    // On the scan thread: drops any progress not yet shown, shows the summary, enables Scan, and
+    // Clean when something was found, all on the UI thread and before it returns. The scan
+    // worker's last touch of this object.
     void ScanFinished(const char16_t* summary, bool found) override;
 
     // True from the moment Scan starts a worker until the worker has finished with this object.
@@ -35,6 +38,10 @@ class MainDialog : public WindowObject, public DetectionReport {
     BOOL OnInitDialog();
     INT_PTR OnCommand(WPARAM wParam);
     void OnScan();
+    void ShowStatus(const char16_t* message);
+    void OnProgressWaiting();
+    void ShowLatestProgress();
+    void OnScanFinished(const char16_t* summary, bool found);
     // Clean: removes the listed files, then offers the upload.
     void OnClean();
     void SetIcons();
@@ -43,6 +50,13 @@ class MainDialog : public WindowObject, public DetectionReport {
     // Declared before the labels so that the labels are torn down first.
     DetectionList detections_;
     HWND statusBox_ = nullptr;
+    DWORD uiThread_ = 0;
+    // Status texts from the scan thread, shown by the UI thread, with a pause after each show
+    // that grows with what the show cost.
+    LatestText progress_;
+    bool progressShown_ = false;
+    DWORD lastProgressShown_ = 0;
+    DWORD progressPause_ = 0;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
     volatile LONG scanRunning_ = 0;

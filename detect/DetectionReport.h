@@ -6,7 +6,9 @@
 // Messages are UTF-16, so that every path shows as the system names it.
 class DetectionReport {
   public:
-    // Shows a message as the whole status text.
+    // Shows a message as the whole status text. Called from the scan's thread, it should not
+    // wait for a window to repaint: the scan shows progress as it walks, and a message may be
+    // shown later or replaced by a newer one before it is shown.
     virtual void UpdateStatus(const char16_t* message) = 0;
     // The list the scan fills and the clean empties.
     virtual DetectionList& Detections() = 0;

@@ -20,8 +20,9 @@ namespace {
 const char16_t kSearchMask[] = u"\\*.dll";
 const char16_t kCompanionExtension[] = u".cfg";
 const char16_t kFileProgressPrefix[] = u"正在扫描磁盘文件 ";
-// Each status update is a repaint of the box on the UI thread (about 1.7 ms under Wine): shown
-// about every other file it was most of a scan's time. At most one per interval reads the same.
+// Each status update shown is a repaint of the box (about 1.7 ms under Wine, far more in an
+// emulated machine): shown about every other file it was most of a scan's time. At most one per
+// interval reads the same to a person.
 const DWORD kFileProgressIntervalMs = 50;
 
 // The directories walked in one scan, by volume and file index, so that a link pointing back
@@ -105,8 +106,8 @@ class DirectoryWalk {
     // path_ holds directory + "\" + name of a file entry.
     void ScanFile(std::size_t nameStart) {
         // Every other file or so, chosen by the clock, but only after the interval has passed
-        // since the last update was shown: counted from its end, since an update waits for the
-        // window to repaint, which may itself take longer than the interval.
+        // since the last update: counted from its end, so that a report that does wait for a
+        // repaint still leaves the interval to the walk.
         const DWORD now = GetTickCount();
         if ((now & 1) && (!shownProgress_ || now - lastProgress_ >= kFileProgressIntervalMs)) {
             shownProgress_ = true;
