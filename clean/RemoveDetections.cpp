@@ -139,13 +139,34 @@ bool OpenScannedFile(HANDLE folder, const WidePath& name, ACCESS_MASK access,
     return false;
 }
 
+// The path the open file has on disk. Where the system names no path that long (Wine's
+// GetFinalPathNameByHandleW stops near MAX_PATH), the innermost held folder it can name is
+// resolved and the names below it appended: each of those folders is held, and the file was
+// opened by its name inside the last, so those names lead to the file.
+bool GetScheduledPath(HANDLE file, const HeldFolders& folders, const DrivePathParts& parts,
+                      WidePath& path) {
+    if (GetHeldFilePath(file, path))
+        return true;
+    for (size_t held = folders.Count(); held-- > 0;) {
+        if (!GetHeldFilePath(folders.Handle(held), path))
+            continue;
+        if (path.empty() || path.back() != u'\\')
+            path += u'\\';
+        for (size_t below = held; below < parts.folders.size(); ++below)
+            path += parts.folders[below] + u"\\";
+        path += parts.name;
+        return true;
+    }
+    return false;
+}
+
 // Schedules the open file for deletion at the restart under the name it has on disk. The text
 // of its path may name another file at boot: a 32-bit program on 64-bit Windows sees SysWOW64
 // where its path says system32, and the native system deleting at boot does not.
-bool ScheduleHeldFile(HANDLE file) {
+bool ScheduleHeldFile(HANDLE file, const HeldFolders& folders, const DrivePathParts& parts) {
     WidePath held;
-    return GetHeldFilePath(file, held) &&
-           MoveFileExW(WideChars(held), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return GetScheduledPath(file, folders, parts, held) &&
+           MoveFileExW(WideChars(LongPathForm(held)), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 // What one Clean needs for every file: the system directory's identity and the restart folders.
@@ -194,7 +215,7 @@ const char16_t* RemoveFile(const WidePath& path, const FileIdentity& scanned,
         const bool opened =
             OpenScannedFile(folders.Innermost(), parts.name, FILE_READ_DATA, scanned, file) ||
             OpenScannedFile(folders.Innermost(), parts.name, 0, scanned, file);
-        return opened && ScheduleHeldFile(file.Get()) ? kScheduled : kFailed;
+        return opened && ScheduleHeldFile(file.Get(), folders, parts) ? kScheduled : kFailed;
     }
     WidePath moved;
     if (!OpenScannedFile(folders.Innermost(), parts.name, DELETE | WRITE_DAC | WRITE_OWNER,

@@ -1,16 +1,17 @@
 #include "win/FinalPath.h"
 
-#include <cstring>
-#include <string>
+#include <new>
+#include <vector>
 
 #include "win/MappedModule.h"
 #include "win/UniqueHandle.h"
-#include "win/WideText.h"
 
 namespace {
 
 // GetFinalPathNameByHandleW's flags for "normalised name, drive letter form".
 const DWORD kFinalPathDriveForm = 0;
+// The longest path the wide file functions take, with its terminator and room for "\\?\UNC\".
+const DWORD kLongestFinalPath = 32768 + 8;
 
 bool IsDrivePath(const WidePath& path) {
     if (path.size() < 3)
@@ -27,7 +28,7 @@ bool StripLongPathPrefix(const WidePath& finalPath, WidePath& path) {
     WidePath rest = finalPath;
     if (rest.compare(0, prefix.size(), prefix) == 0)
         rest = rest.substr(prefix.size());
-    if (!IsDrivePath(rest) || rest.size() >= MAX_PATH)
+    if (!IsDrivePath(rest))
         return false;
     path = rest;
     return true;
@@ -65,24 +66,23 @@ GetFinalPathNameByHandleWProc BindGetFinalPathNameByHandleW() {
 bool GetHeldFilePath(HANDLE file, WidePath& path, GetFinalPathNameByHandleWProc getFinalPath) {
     if (getFinalPath == nullptr)
         return GetPathFromMapping(file, path);
-    wchar_t finalPath[MAX_PATH + 8];
-    const DWORD length = getFinalPath(file, finalPath, MAX_PATH + 8, kFinalPathDriveForm);
-    if (length == 0 || length >= MAX_PATH + 8)
-        return false;
-    return StripLongPathPrefix(WidePath(reinterpret_cast<const char16_t*>(finalPath), length),
-                               path);
-}
-
-bool GetHeldFilePath(HANDLE file, char* path, std::size_t size,
-                     GetFinalPathNameByHandleWProc getFinalPath) {
-    if (path == nullptr || size == 0)
-        return false;
-    WidePath wide;
-    std::string ansi;
-    if (!GetHeldFilePath(file, wide, getFinalPath) || !WideToAnsiExact(WideChars(wide), ansi) ||
-        ansi.size() >= size) {
-        return false;
+    try {
+        // A file nested deep in folders may have a path past MAX_PATH: a buffer too small is
+        // answered with the size needed, and the second call gets it unless the path grew
+        // in between.
+        std::vector<wchar_t> finalPath(MAX_PATH + 8);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const DWORD length = getFinalPath(
+                file, finalPath.data(), static_cast<DWORD>(finalPath.size()), kFinalPathDriveForm);
+            if (length == 0 || length > kLongestFinalPath)
+                return false;
+            if (length < finalPath.size()) {
+                return StripLongPathPrefix(
+                    WidePath(reinterpret_cast<const char16_t*>(finalPath.data()), length), path);
+            }
+            finalPath.resize(length);
+        }
+    } catch (const std::bad_alloc&) {
     }
-    std::memcpy(path, ansi.c_str(), ansi.size() + 1);
-    return true;
+    return false;
 }

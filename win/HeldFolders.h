@@ -43,6 +43,7 @@ class HeldFolders {
     HANDLE Innermost() const { return folders_.back().handle.Get(); }
     size_t Count() const { return folders_.size(); }
     // Folder 0 is the drive's root, folder i > 0 the path's folder i - 1.
+    HANDLE Handle(size_t i) const { return folders_[i].handle.Get(); }
     const FileIdentity& Identity(size_t i) const { return folders_[i].identity; }
 
   private:

@@ -2,6 +2,7 @@
 #include "clean/PrivateFolder.h"
 #include "clean/UploadSamples.h"
 #include "win/FinalPath.h"
+#include "win/WideText.h"
 
 #include <gtest/gtest.h>
 
@@ -255,19 +256,15 @@ TEST_F(ExtractReporterTest, CleanUpOfUploadFoldersLeavesRestartFolders) {
 }
 
 // The reporter is started by the path its held file has now. Windows XP has no
-// GetFinalPathNameByHandleA; there the name of a mapping of the file stands in for it.
+// GetFinalPathNameByHandleW; there the name of a mapping of the file stands in for it.
 TEST_F(ExtractReporterTest, HeldFilePathIsTheSameWithAndWithoutFinalPathFunction) {
     ASSERT_NE(ExtractReporter(TempDir().c_str(), exePath, hold), 0);
-    char finalPath[MAX_PATH] = {};
-    char mappedPath[MAX_PATH] = {};
     ASSERT_NE(BindGetFinalPathNameByHandleW(), nullptr);
-    ASSERT_TRUE(GetHeldFilePath(hold.reporter.Get(), finalPath, sizeof(finalPath)));
-    ASSERT_TRUE(GetHeldFilePath(hold.reporter.Get(), mappedPath, sizeof(mappedPath), nullptr));
-    EXPECT_EQ(lstrcmpiA(finalPath, mappedPath), 0) << finalPath << " / " << mappedPath;
-    EXPECT_EQ(lstrcmpiA(finalPath, (folder.Path() + "\\tarnrpt.exe").c_str()), 0) << finalPath;
-    char tooSmall[8];
-    EXPECT_FALSE(GetHeldFilePath(hold.reporter.Get(), tooSmall, sizeof(tooSmall)));
-    EXPECT_FALSE(GetHeldFilePath(hold.reporter.Get(), tooSmall, sizeof(tooSmall), nullptr));
+    WidePath finalPath, mappedPath;
+    ASSERT_TRUE(GetHeldFilePath(hold.reporter.Get(), finalPath));
+    ASSERT_TRUE(GetHeldFilePath(hold.reporter.Get(), mappedPath, nullptr));
+    EXPECT_EQ(lstrcmpiW(WideChars(finalPath), WideChars(mappedPath)), 0);
+    EXPECT_EQ(lstrcmpiW(WideChars(finalPath), Widen(folder.File("tarnrpt.exe")).c_str()), 0);
 }
 
 // A temporary folder that is a link (which its owner may re-point at any time) is resolved: the
@@ -280,9 +277,9 @@ TEST_F(ExtractReporterTest, HeldFilePathNamesTheWrittenFileNotTheFolderLink) {
     ASSERT_TRUE(WaitForAttributes(link + "\\", true));
     ASSERT_NE(ExtractReporter((link + "\\").c_str(), exePath, hold), 0);
 
-    char path[MAX_PATH] = {};
-    ASSERT_TRUE(GetHeldFilePath(hold.reporter.Get(), path, sizeof(path)));
-    EXPECT_EQ(lstrcmpiA(path, written.File("tarnrpt.exe").c_str()), 0) << path;
+    WidePath path;
+    ASSERT_TRUE(GetHeldFilePath(hold.reporter.Get(), path));
+    EXPECT_EQ(lstrcmpiW(WideChars(path), Widen(written.File("tarnrpt.exe")).c_str()), 0);
     hold.Release();
     RunUnixCommand("Z:\\bin\\rm -f " + unixLink);
 }

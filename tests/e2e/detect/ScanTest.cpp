@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -321,7 +323,8 @@ TEST_F(ScanTest, RealSystemLibrariesPassTheNameTestButAreNotListed) {
 // code page 936) in the system directory, with its companion; a library nested in *.dll
 // directories past MAX_PATH; and a library with the code patterns that the shell loaded from a
 // folder whose name holds the Korean letter. Each is listed as it is named, read back through the
-// Unicode calls, and each is removed.
+// Unicode calls, and each is removed; a second nested library, held open by another program, is
+// scheduled for the restart by its whole path.
 TEST_F(ScanTest, NamesOutsideTheCodePageAndPathsPastMaxPathAreListedAndRemoved) {
     const std::wstring korean = L"\uD55C";
     const std::wstring system = Widen(seed::SystemDirectory());
@@ -340,6 +343,10 @@ TEST_F(ScanTest, NamesOutsideTheCodePageAndPathsPastMaxPathAreListedAndRemoved) 
     ASSERT_TRUE(tree.RenameBeyondMaxPath(third + "\\gdtemp.dll", longName));
     const std::wstring nested = system + L"\\" + Widen(third) + L"\\" + Widen(longName);
     ASSERT_GT(nested.size(), 260u);
+    ASSERT_TRUE(tree.File(third + "\\gdtemp.dll", upack));
+    const std::string busyName = "gd" + std::string(20, 'y') + ".dll";
+    ASSERT_TRUE(tree.RenameBeyondMaxPath(third + "\\gdtemp.dll", busyName));
+    const std::wstring busy = system + L"\\" + Widen(third) + L"\\" + Widen(busyName);
 
     const std::wstring library = system + L"\\gd" + korean + L".dll";
     const std::wstring companion = system + L"\\gd" + korean + L".cfg";
@@ -368,27 +375,40 @@ TEST_F(ScanTest, NamesOutsideTheCodePageAndPathsPastMaxPathAreListedAndRemoved) 
     // A box the ANSI dialog made would hold ANSI text on Windows, whatever Wine does.
     EXPECT_TRUE(IsWindowUnicode(app.Control(1003)));
     const std::wstring found = Widen(StatusBanner()) + L"\r\n发现木马:\r\n" + nested + L"\r\n" +
-                               library + L"\r\n" + companion + L"\r\n" + module +
+                               busy + L"\r\n" + library + L"\r\n" + companion + L"\r\n" + module +
                                L"\r\n请确认后点击清除!";
     EXPECT_TRUE(app.Press(kScan) &&
                 e2e::WaitUntil([&] { return app.IsEnabled(kScan) && app.StatusTextW() == found; },
                                kScanTimeoutMs))
         << app.StatusText();
     e2e::SaveWindowScreenshot(app.MainWindow(), "detect-scan-unicode");
-    // The library is let go, so that Clean can remove it at once.
+    // The library is let go, so that Clean can remove it at once; the other program holds the
+    // busy one without sharing its deletion.
     shell.End();
+    std::unique_ptr<void, decltype(&CloseHandle)> holder(
+        CreateFileW((L"\\\\?\\" + busy).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr),
+        &CloseHandle);
+    ASSERT_NE(holder.get(), INVALID_HANDLE_VALUE);
 
     app.Click(kClean);
     HWND box = app.WaitForDialog("温馨提示?", 20000);
     ASSERT_NE(box, nullptr) << app.StatusText();
     EXPECT_EQ(app.StatusTextW(), Widen(StatusBanner()) + L"\r\n清除木马:\r\n" + nested +
-                                     L" 成功\r\n" + library + L" 成功\r\n" + companion +
-                                     L" 成功\r\n" + module + L" 成功\r\n清除完成!\r\n")
+                                     L" 成功\r\n" + busy + L" 【需要重启】\r\n" + library +
+                                     L" 成功\r\n" + companion + L" 成功\r\n" + module +
+                                     L" 成功\r\n清除完成!\r\n")
         << app.StatusText();
     PostMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
     EXPECT_TRUE(app.WaitForEnabled(kClean, false, 10000));
     for (const std::wstring& path : {L"\\\\?\\" + nested, library, companion, module})
         EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    holder.reset();
+    const std::vector<std::string> pending = scenario::PendingRenames();
+    EXPECT_TRUE(std::any_of(pending.begin(), pending.end(), [&](const std::string& entry) {
+        return lstrcmpiW(Widen(entry).c_str(), (L"\\??\\" + busy).c_str()) == 0;
+    })) << "not scheduled";
+    scenario::ClearPendingRenames();
     DWORD code = 1;
     EXPECT_TRUE(app.CloseAndWait(&code));
     EXPECT_EQ(code, 0u);
@@ -404,8 +424,8 @@ class ExitProbe {
         mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       sizeof(exitprobe::Block), exitprobe::kMappingName);
         if (mapping_ != nullptr)
-            block_ = static_cast<exitprobe::Block*>(
-                MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
+            block_ =
+                static_cast<exitprobe::Block*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
         module_ = LoadLibraryA(e2e::ToWindowsPath(EXIT_PROBE_PATH).c_str());
         if (module_ != nullptr)
             proc_ = reinterpret_cast<HOOKPROC>(
@@ -430,9 +450,8 @@ class ExitProbe {
                 hook_ = SetWindowsHookExA(WH_CALLWNDPROC, proc_, module_, threadId);
             }))
             return false;
-        return hook_ != nullptr && e2e::WaitUntil([&] {
-                   return DWORD(block_->loadedIn) == app.ProcessId();
-               }, 10000);
+        return hook_ != nullptr &&
+               e2e::WaitUntil([&] { return DWORD(block_->loadedIn) == app.ProcessId(); }, 10000);
     }
     bool DetachRanIn(DWORD processId) const { return DWORD(block_->detachedIn) == processId; }
 
