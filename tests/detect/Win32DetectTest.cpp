@@ -57,8 +57,8 @@ TEST(IsUpackImageOnDisk, ReadsTheFirstSectionOfAFile) {
     FileIdentity expected;
     EXPECT_EQ(IsUpackImage(upackFile.wide.c_str(), read), 1);
     // The identity given is the file's own, for Clean to find it again.
-    ASSERT_TRUE(GetPathIdentity(
-        std::u16string(upackFile.wide.begin(), upackFile.wide.end()), expected));
+    ASSERT_TRUE(
+        GetPathIdentity(std::u16string(upackFile.wide.begin(), upackFile.wide.end()), expected));
     EXPECT_TRUE(read == expected);
     testpe::PeBuilder text;
     EXPECT_EQ(IsUpackImage(TempFile(text.Add(".text").BuildFile()).wide.c_str()), 0);
@@ -67,6 +67,30 @@ TEST(IsUpackImageOnDisk, ReadsTheFirstSectionOfAFile) {
     cut.resize(truncated.SectionTableOffset() + 20);
     EXPECT_EQ(IsUpackImage(TempFile(cut).wide.c_str()), 0);
     EXPECT_EQ(IsUpackImage(TempFile(Bytes()).wide.c_str()), 0);
+    // Headers past the first page, and headers or the section table across its end.
+    for (std::uint32_t lfanew : {0x1080u, 0x1000u - 100, 0x1000u - 248 - 20}) {
+        testpe::PeBuilder distant;
+        distant.lfanew = lfanew;
+        EXPECT_EQ(IsUpackImage(TempFile(distant.Add(".Upack").BuildFile()).wide.c_str()), 1)
+            << lfanew;
+    }
+}
+
+// The patterns are looked for in the whole file: across the first page's end and past it.
+TEST(IsTrojanLibraryFileOnDisk, FindsThePatternAnywhereInTheFile) {
+    const Bytes code = testpe::FromHex(CodePatternTable[2].pattern);
+    for (std::uint32_t at : {0x1000u - 3, 0x2345u}) {
+        Bytes content(0x3000, 0x90);
+        std::memcpy(content.data() + at - 0x400, code.data(), code.size());
+        testpe::PeBuilder builder;
+        const TempFile file(builder.Add(".text", content).BuildFile());
+        FileIdentity identity;
+        EXPECT_EQ(IsTrojanLibraryFile(file.wide.c_str(), identity), 1) << at;
+    }
+    testpe::PeBuilder plain;
+    const TempFile file(plain.Add(".text", Bytes(0x3000, 0x90)).BuildFile());
+    FileIdentity identity;
+    EXPECT_EQ(IsTrojanLibraryFile(file.wide.c_str(), identity), 0);
 }
 
 TEST(IsUpackImageOnDisk, MissingFileOrDirectoryGivesZero) {
