@@ -19,6 +19,11 @@ bool IsProgram() {
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK ExitProbeCallWndProc(int code, WPARAM wParam,
                                                                         LPARAM lParam) {
+    const CWPSTRUCT* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_block != nullptr && g_block->statusPaintMs > 0 &&
+        message->message == WM_PAINT && GetDlgCtrlID(message->hwnd) == exitprobe::kStatusBoxId) {
+        Sleep(DWORD(g_block->statusPaintMs));
+    }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
