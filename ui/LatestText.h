@@ -19,8 +19,9 @@ class LatestText {
     // any text yet and must be now.
     bool Put(std::unique_ptr<WidePath> text) {
         WidePath* older = Exchange(text.release());
+        const bool wasEmpty = older == nullptr;
         delete older;
-        return older == nullptr;
+        return wasEmpty;
     }
 
     // The newest text, leaving the slot empty; null when there is none.
