@@ -84,7 +84,7 @@ void MainDialog::ShowStatus(const char16_t* message) {
 
 void MainDialog::OnProgressWaiting() {
     const DWORD sinceLastShow = GetTickCount() - lastProgressShown_;
-    if (progressShown_ && sinceLastShow < progressPause_) {
+    if (sinceLastShow < progressPause_) {
         // Held back: the slot keeps the newest text until the timer shows it.
         if (SetTimer(Window(), kProgressTimer, progressPause_ - sinceLastShow, nullptr) != 0)
             return;
@@ -102,7 +102,6 @@ void MainDialog::ShowLatestProgress() {
     ShowStatus(text->c_str());
     UpdateWindow(statusBox_);
     lastProgressShown_ = GetTickCount();
-    progressShown_ = true;
     const DWORD cost = lastProgressShown_ - start;
     progressPause_ = cost > kShortestProgressPause / kProgressCostShare ? cost * kProgressCostShare
                                                                         : kShortestProgressPause;
@@ -119,7 +118,7 @@ void MainDialog::OnScanFinished(const char16_t* summary, bool found) {
     // A progress text still on its way is dropped: the summary is the last word.
     KillTimer(Window(), kProgressTimer);
     progress_.Take();
-    progressShown_ = false;
+    progressPause_ = 0;
     EnableWindow(GetDlgItem(Window(), IDC_SCAN), TRUE);
     if (summary != nullptr)
         ShowStatus(summary);

@@ -52,9 +52,8 @@ class MainDialog : public WindowObject, public DetectionReport {
     HWND statusBox_ = nullptr;
     DWORD uiThread_ = 0;
     // Status texts from the scan thread, shown by the UI thread, with a pause after each show
-    // that grows with what the show cost.
+    // that grows with what the show cost (none before a scan's first show).
     LatestText progress_;
-    bool progressShown_ = false;
     DWORD lastProgressShown_ = 0;
     DWORD progressPause_ = 0;
     HICON bigIcon_ = nullptr;

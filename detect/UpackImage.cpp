@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstring>
 
+#include "detect/ImageReader.h"
 #include "detect/PeImage.h"
 #include "win/NtFiles.h"
 #include "win/UniqueHandle.h"
@@ -27,16 +27,9 @@ class FileReader : public ImageReader {
             headValid_ = ReadAt(0, head_, sizeof(head_), &headLength_);
         }
         // A head shorter than the page is the whole file.
-        if (headValid_ && (headLength_ < sizeof(head_) ||
-                           (length <= headLength_ && offset <= headLength_ - length))) {
-            if (offset >= headLength_)
-                return 0;
-            const std::uint64_t available = headLength_ - offset;
-            const std::uint32_t count =
-                available < length ? static_cast<std::uint32_t>(available) : length;
-            std::memcpy(out, head_ + offset, count);
-            return count;
-        }
+        const ByteView head{head_, headLength_};
+        if (headValid_ && (headLength_ < sizeof(head_) || head.Fits(offset, length)))
+            return ByteViewReader(head).Read(offset, out, length);
         std::uint32_t read = 0;
         return ReadAt(offset, out, length, &read) ? read : 0;
     }
